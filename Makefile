@@ -1,0 +1,71 @@
+# Entry points: `make run`, `make test`, `make test-sanitize` (see README.md).
+# Every step is skipped when its inputs have not changed, and the CMake build
+# directories under build/ make the rebuilds themselves incremental. That needs
+# --no-build-isolation: scikit-build-core wipes a build directory that was
+# configured from a different (throwaway) build environment.
+
+PYTHON ?= python3
+CXX ?= g++
+PYTEST_ARGS ?=
+
+VENV := .venv
+ASAN_VENV := .venv-asan
+
+# Anything whose change must trigger a rebuild. Directories are listed too:
+# their mtime moves when a file is added or removed.
+BUILD_INPUTS := pyproject.toml CMakeLists.txt $(wildcard cmake/*.cmake) \
+	$(shell find src -type d -o -type f 2>/dev/null)
+
+.PHONY: run test test-sanitize clean
+
+run: $(VENV)/.installed
+	$(VENV)/bin/python tools/parse_php.py examples/hello.php
+
+test: $(VENV)/.installed $(VENV)/.test-deps
+	tools/run_tests.sh $(VENV)/bin/python $(PYTEST_ARGS)
+
+# Interpreter allocations go through malloc so ASan sees them. The interpreter
+# leaks at exit by design, so leak checking is off; everything else aborts.
+# --capture=sys: with pytest's default fd capture, a sanitizer report written
+# just before the process dies ends up in a capture file nobody reads.
+test-sanitize: $(ASAN_VENV)/.installed $(ASAN_VENV)/.test-deps
+	@asan="$$($(CXX) -print-file-name=libasan.so)"; \
+	ubsan="$$($(CXX) -print-file-name=libubsan.so)"; \
+	[ -f "$$asan" ] && [ -f "$$ubsan" ] || { echo "$(CXX) has no libasan.so/libubsan.so" >&2; exit 1; }; \
+	set -x; \
+	PYTHONMALLOC=malloc \
+	LD_PRELOAD="$$asan $$ubsan" \
+	ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 \
+	UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+	tools/run_tests.sh $(ASAN_VENV)/bin/python --capture=sys $(PYTEST_ARGS)
+
+clean:
+	rm -rf build $(VENV) $(ASAN_VENV)
+
+$(VENV)/bin/python $(ASAN_VENV)/bin/python: %/bin/python:
+	$(PYTHON) -m venv $*
+
+$(VENV)/.runtime-deps $(ASAN_VENV)/.runtime-deps: %/.runtime-deps: requirements/runtime.txt | %/bin/python
+	$*/bin/python -m pip install --require-hashes --no-deps -r requirements/runtime.txt
+	touch $@
+
+$(VENV)/.test-deps $(ASAN_VENV)/.test-deps: %/.test-deps: requirements/test.txt | %/bin/python
+	$*/bin/python -m pip install --require-hashes -r requirements/test.txt
+	touch $@
+
+$(VENV)/.build-deps $(ASAN_VENV)/.build-deps: %/.build-deps: requirements/build.txt | %/bin/python
+	$*/bin/python -m pip install --require-hashes -r requirements/build.txt
+	touch $@
+
+$(VENV)/.installed: $(BUILD_INPUTS) $(VENV)/.runtime-deps $(VENV)/.build-deps
+	$(VENV)/bin/python -m pip install --no-build-isolation -v .
+	touch $@
+
+# A build directory of its own, so the two builds never overwrite each other.
+$(ASAN_VENV)/.installed: $(BUILD_INPUTS) $(ASAN_VENV)/.runtime-deps $(ASAN_VENV)/.build-deps
+	$(ASAN_VENV)/bin/python -m pip install --no-build-isolation -v \
+		-C cmake.define.ZARNU_SANITIZE=ON \
+		-C cmake.build-type=RelWithDebInfo \
+		-C build-dir=build/asan \
+		.
+	touch $@

@@ -1,0 +1,111 @@
+// Visitor walk: calls the visitor on the node, then walks the fields in
+// declaration order, pre-order. A value with an `accept` attribute is a node
+// and walks itself; a list is looked into one level deep; anything else is
+// a leaf.
+#include <array>
+#include <memory>
+#include <string>
+
+#include "ast/node.h"
+#include "ast/slots.h"
+#include "lib/args.h"
+#include "lib/errors.h"
+
+namespace zarnu::ast {
+
+namespace {
+
+PyObject* intern(const char* text) {
+  PyObject* name = PyUnicode_InternFromString(text);
+  if (!name) Py_FatalError("zarnu: cannot intern attribute name");
+  return name;
+}
+
+const ArgSpec& accept_spec(size_t cls) {
+  static const char* const names[] = {"visitor"};
+  static const auto specs = make_method_specs("accept", names, 1, false);
+  return specs[cls];
+}
+
+// `value.accept(visitor)`; -1 with an exception set on failure.
+int call_accept(PyObject* value, PyObject* visitor) {
+  Ref result =
+      Ref::steal(PyObject_CallMethodOneArg(value, name_accept(), visitor));
+  if (result) return 0;
+  on_failure();
+  return -1;
+}
+
+// Walks one list item: only values with `accept` are descended into.
+int visit_item(PyObject* value, PyObject* visitor) {
+  int has = has_attribute(value, name_accept());
+  if (has <= 0) return has;
+  return call_accept(value, visitor);
+}
+
+int visit_list(PyObject* list, PyObject* visitor) {
+  Ref hold = Ref::borrow(list);
+  const Py_ssize_t start_length = PyList_GET_SIZE(list);
+  for (Py_ssize_t i = 0; i < start_length && i < PyList_GET_SIZE(list); ++i) {
+    Ref item = Ref::borrow(PyList_GET_ITEM(list, i));
+    if (visit_item(item.get(), visitor) < 0) return -1;
+  }
+  return 0;
+}
+
+}  // namespace
+
+PyObject* name_accept() {
+  static PyObject* name = intern("accept");
+  return name;
+}
+
+PyObject* name_generic() {
+  static PyObject* name = intern("generic");
+  return name;
+}
+
+int has_attribute(PyObject* value, PyObject* name) {
+  Ref found = Ref::steal(PyObject_GetAttr(value, name));
+  if (found) return 1;
+  if (!PyErr_Occurred()) {
+    on_failure();
+    return -1;
+  }
+  if (PyErr_ExceptionMatches(PyExc_AttributeError)) {
+    PyErr_Clear();
+    return 0;
+  }
+  on_failure();
+  return -1;
+}
+
+PyObject* node_accept(size_t cls, PyObject* self, PyObject* const* args,
+                      Py_ssize_t nargs, PyObject* kwnames) {
+  return guarded<PyObject*>(nullptr, [&]() -> PyObject* {
+    PyObject* visitor = nullptr;
+    if (!bind_fastcall(accept_spec(cls), args, nargs, kwnames, &visitor)) {
+      return nullptr;
+    }
+    if (!check_receiver(cls, self)) return nullptr;
+    Ref hold = Ref::borrow(self), hold_visitor = Ref::borrow(visitor);
+    Ref result = Ref::steal(PyObject_CallOneArg(visitor, self));
+    if (!result) {
+      on_failure();
+      return nullptr;
+    }
+    for (size_t i = 0; i < describe(cls).nfields; ++i) {
+      PyObject* value = field(self, i);
+      int has = has_attribute(value, name_accept());
+      if (has < 0) return nullptr;
+      if (has) {
+        if (call_accept(value, visitor) < 0) return nullptr;
+      } else if (PyList_Check(value)) {
+        if (visit_list(value, visitor) < 0) return nullptr;
+      }
+    }
+    Py_RETURN_NONE;
+  });
+}
+
+}  // namespace zarnu::ast

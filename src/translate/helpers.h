@@ -1,0 +1,131 @@
+// Operations that the kind translations share for translating children and
+// reading them. What each does with a child's failure is its contract:
+// translate_child, translate_named_children, translate_first_named_child,
+// condition_or_else and the scope operands drop it (the child counts as
+// nothing or None); try_translate_child, append_unwrapped and type_name hand
+// it on. A too-deep tree is never dropped: DepthExceeded unwinds through all
+// of them.
+#pragma once
+
+#include <Python.h>
+#include <tree_sitter/api.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "lib/ref.h"
+#include "translate/context.h"
+#include "translate/translate.h"
+
+namespace zarnu::translate {
+
+// Walks the children of one node in source order with a tree cursor.
+//
+//   for (Children child(node); child.next_named();) use(child.node());
+class Children {
+ public:
+  explicit Children(TSNode parent) : cursor_(ts_tree_cursor_new(parent)) {}
+  ~Children() { ts_tree_cursor_delete(&cursor_); }
+  Children(const Children&) = delete;
+  Children& operator=(const Children&) = delete;
+
+  // Moves to the next child (the first on the first call); false past the
+  // last one.
+  bool next();
+  // The same, passing over anonymous tokens such as "(" and ",".
+  bool next_named();
+  TSNode node() const { return ts_tree_cursor_current_node(&cursor_); }
+  // Moves over `count` named children; returns the steps left over, 0 when
+  // all were taken.
+  size_t skip_named(size_t count);
+
+ private:
+  TSTreeCursor cursor_;
+  bool started_ = false;
+};
+
+// The index-th named child that is not a comment; a null node when there is
+// none. Comments are named children in the grammar, but a comment between
+// the parts of a construct must not take the place of an operand:
+// `(/* why */ $a)` is `$a`.
+TSNode named_child(TSNode node, size_t index, const Ctx& ctx);
+
+// --- Translating children ---------------------------------------------------
+
+// The child's translation; a failure, or a null node, gives nothing.
+Outcome translate_child(TSNode node, Ctx& ctx);
+
+// The child's translation, failure included; a null node gives nothing.
+Outcome try_translate_child(TSNode node, Ctx& ctx);
+
+// A new list of the translations of the node's named children in order.
+// Children that fail or give nothing are left out, a list result is one
+// item. NULL (exception set) only when the list itself cannot be made.
+Ref translate_named_children(TSNode node, Ctx& ctx);
+
+// The translation of the first named child; nothing when there is none or
+// when it fails.
+Outcome translate_first_named_child(TSNode node, Ctx& ctx);
+
+// `present` when it has a value; otherwise the translation of the node's
+// `condition` field (nothing when absent or failed). Used by `$a ?: $b`.
+Outcome condition_or_else(Outcome present, TSNode node, Ctx& ctx);
+
+// Appends `obj` to `list`: a Block's statements (anything with `nodes`) or a
+// list's items one by one, any other object as one item. False with the
+// exception set on failure; items appended before it stay.
+bool append_unwrapped(PyObject* list, Ref obj);
+
+// The object's `nodes` attribute when it has one (a Block's statements),
+// else the object itself.
+Ref unwrap_block_body(Ref obj);
+
+// A new empty Block with that line number; None when it cannot be made.
+Ref empty_block(uint64_t lineno);
+
+// Consumes the pending exception; the failed child counts as nothing.
+Outcome discard_error();
+
+// --- Scope operands of `X::...` ----------------------------------------------
+// Each returns an object, never NULL: a failed translation gives None. A
+// scope that is a class word gives it lowercased ("self", "static",
+// "parent"); any other name gives its text as written.
+
+// The scope of a class constant access `X::C`: variables are translated.
+Ref scope_name(TSNode node, Ctx& ctx);
+
+// The scope of a static call `X::m()`: variable names are translated, any
+// other text is kept as written.
+Ref call_scope_name(TSNode node, Ctx& ctx);
+
+// The scope of a static property `X::$p`: a variable becomes
+// Variable(its text as written) with the expression's line number.
+Ref property_scope_name(TSNode node, Ctx& ctx, uint64_t lineno);
+
+// --- Reading kinds and translated objects -----------------------------------
+
+// The text of the node's first child of kind primitive_type, as a str;
+// nothing when there is none.
+Outcome primitive_type_text(TSNode node, Ctx& ctx);
+
+// The `__name__` of `obj` (a type), or NULL with the error of reading it.
+Ref type_name(Ref obj);
+
+// The text of `obj` when it is a str; false with TypeError set otherwise.
+bool extract_text(Ref obj, std::string& text);
+
+// Whether a translated object is a Block, recognised by its class name.
+// Never fails: an unreadable name counts as no.
+bool is_block(PyObject* obj);
+
+// The kind is name, qualified_name or relative_name.
+bool is_name_node(TSNode node, const Ctx& ctx);
+
+// The node has exactly one named child, a variadic_placeholder: `f(...)`.
+bool is_first_class_callable(TSNode node, const Ctx& ctx);
+
+// Some child of the node, named or not, is a reference_modifier ("&").
+bool has_reference_modifier(TSNode node, const Ctx& ctx);
+
+}  // namespace zarnu::translate

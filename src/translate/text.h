@@ -1,0 +1,62 @@
+// Reading text out of the source: node texts borrowed from the UTF-8 buffer,
+// and the trimming, lowercasing and small tests that kind translations apply
+// to them. None of these fails; a range that is not valid UTF-8 reads as "".
+#pragma once
+
+#include <Python.h>
+#include <tree_sitter/api.h>
+
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "lib/ref.h"
+#include "translate/context.h"
+
+namespace zarnu::translate {
+
+// Source bytes [start, end) as text, borrowed from the source; "" when the
+// range lies outside the source or is not valid UTF-8.
+std::string_view source_slice(const Ctx& ctx, uint32_t start, uint32_t end);
+
+// The node's text exactly as written, borrowed from the source.
+inline std::string_view text_of(TSNode node, const Ctx& ctx) {
+  return source_slice(ctx, ts_node_start_byte(node), ts_node_end_byte(node));
+}
+
+// The node's text as a new str (NULL with MemoryError when that fails).
+Ref text_str(TSNode node, const Ctx& ctx);
+
+// The node's text as owned text.
+inline std::string owned_text(TSNode node, const Ctx& ctx) {
+  return std::string(text_of(node, ctx));
+}
+
+// The node's text without white space at either end.
+std::string trimmed_text(TSNode node, const Ctx& ctx);
+
+// The node's text trimmed and lowercased.
+std::string lowered_text(TSNode node, const Ctx& ctx);
+
+// The node's kind text as the grammar names it ("ERROR" for an error node).
+inline std::string kind_text(TSNode node) { return ts_node_type(node); }
+
+// A new str holding `text` (NULL with the exception set when that fails).
+Ref string_to_str(std::string text);
+
+// The second of `pieces`, trimmed, as a new str; "" when there is none.
+Ref second_part_trimmed(std::span<const std::string_view> pieces);
+
+// `text` without Unicode white space at either end.
+std::string_view trim(std::string_view text);
+
+// Full Unicode lowercasing, as str.lower() does it.
+std::string lowercase(std::string_view text);
+
+// Every character is "A" to "Z" or "_".
+bool is_upper_snake(std::string_view text);
+
+// Removes every repetition of `affix` from both ends of `text`.
+std::string_view strip_repeated(std::string_view text, std::string_view affix);
+
+}  // namespace zarnu::translate

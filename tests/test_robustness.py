@@ -1,0 +1,115 @@
+"""Input that no one writes by hand: trees deep enough to exhaust a native
+stack, and broken text. Parsing either translates or raises RecursionError;
+it never takes the interpreter down, and the parser stays usable."""
+
+import random
+import threading
+
+import pytest
+
+from zarnu import Variable, Zarnu
+
+DEPTH = 100_000
+DEEP_INPUTS = {
+    "parentheses": "<?php " + "(" * DEPTH + "1" + ")" * DEPTH + ";",
+    "arrays": "<?php " + "[" * DEPTH + "]" * DEPTH + ";",
+    "array calls": "<?php " + "array(" * DEPTH + ")" * DEPTH + ";",
+    "operator chain": "<?php $a = " + " + ".join(["1"] * 1_000_000) + ";",
+    "braced variable": "<?php ${$a" + "->b" * DEPTH + "};",
+    "braced subscripts": "<?php ${$a" + "[0]" * DEPTH + "};",
+    "dollars": "<?php " + "$" * DEPTH + "a;",
+}
+
+
+def parse_or_recursion_error(parser, code):
+    try:
+        result = parser.parse(code)
+    except RecursionError as error:
+        assert "recursion" in str(error)
+        return None
+    assert isinstance(result, list)
+    return result
+
+
+@pytest.mark.parametrize("name", DEEP_INPUTS)
+def test_deep_input_on_the_main_thread(name):
+    parser = Zarnu()
+    parse_or_recursion_error(parser, DEEP_INPUTS[name])
+    assert parser.parse("<?php $a;") == [Variable("$a")]
+
+
+@pytest.mark.parametrize("stack_size", [None, 256 * 1024])
+def test_deep_input_on_a_thread(stack_size):
+    """Threads may have far less stack than the main thread."""
+    outcomes = {}
+
+    def run():
+        parser = Zarnu()
+        for name, code in DEEP_INPUTS.items():
+            outcomes[name] = parse_or_recursion_error(parser, code) is not None
+        outcomes["after"] = parser.parse("<?php $a;")
+
+    previous = threading.stack_size(stack_size) if stack_size else None
+    try:
+        thread = threading.Thread(target=run)
+        thread.start()
+        thread.join()
+    finally:
+        if previous is not None:
+            threading.stack_size(previous)
+    assert outcomes.pop("after") == [Variable("$a")]
+    assert set(outcomes) == set(DEEP_INPUTS)
+
+
+@pytest.mark.parametrize("depth", [1, 100, 1000])
+def test_ordinary_depth_translates(depth):
+    parser = Zarnu()
+    assert parser.parse("<?php " + "(" * depth + "$a" + ")" * depth + ";") == [Variable("$a")]
+    nested = parser.parse("<?php " + "$" * depth + "a;")[0]
+    for _ in range(depth - 1):
+        nested = nested.name
+    assert nested == Variable("$a")
+
+
+def test_deep_results_are_freed():
+    # A result about as deep as the stack allows must also be released.
+    parser = Zarnu()
+    for depth in (20_000, 50_000):
+        result = parse_or_recursion_error(parser, "<?php " + "$" * depth + "a;")
+        del result
+
+
+SAMPLE = """<?php
+namespace App\\Models;
+use Foo\\Bar as Baz;
+#[Attr(1)]
+final class Shop extends Base implements I, J {
+    use T { m as protected n; }
+    const A = 1 << 2, B = "x{$y}z";
+    public function __construct(private readonly int $a = 0x1F, ?string ...$rest) {}
+    public static function m(int|string $x, &$y): ?static {
+        $f = fn($v) => $v?->w ?? $$x["k"][0] . `ls $d` . <<<EOT
+          heredoc $x {$y->z} ${w}
+          EOT;
+        try { yield from g(); } catch (A|B $e) { throw $e; } finally { exit(1); }
+        return match(true) { 1, 2 => new class { }, default => null };
+    }
+}
+?>
+<p><?= $x ?></p><?php if ($a): ?>yes<?php else: ?>no<?php endif;
+"""
+
+
+def test_broken_text_never_crashes():
+    """Every prefix of a sample, and random splices of its pieces, parse
+    without an exception: the grammar recovers and the translation follows."""
+    parser = Zarnu()
+    for end in range(len(SAMPLE) + 1):
+        assert isinstance(parser.parse(SAMPLE[:end]), list)
+    rng = random.Random(20240607)
+    pieces = SAMPLE.replace("\n", " \n ").split(" ")
+    for _ in range(300):
+        rng.shuffle(pieces)
+        code = " ".join(pieces[: rng.randrange(1, len(pieces))])
+        assert isinstance(parser.parse(code), list)
+        assert isinstance(parser.parse("<?php " + code), list)

@@ -4,6 +4,7 @@
     python tools/parse_php.py FILE     (FILE may be - for standard input)
 
 Each item returned by zarnu.Zarnu().parse() is printed in its generic() form.
+A `-l` flag adds line numbers.
 """
 
 import argparse
@@ -11,6 +12,8 @@ import pprint
 import sys
 
 import zarnu
+
+LINENO = None
 
 
 def read_source(path: str) -> str:
@@ -22,16 +25,20 @@ def read_source(path: str) -> str:
     return data.decode("utf-8")
 
 
+def plain(item):
+    """Top-level items are nodes, plain literals, or lists of either."""
+    if hasattr(item, "generic"):
+        return item.generic(LINENO)
+    if isinstance(item, list):
+        return [plain(x) for x in item]
+    return item
+
+
 def main(argv: list[str] | None = None) -> int:
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("file", help="PHP source file, or - for standard input")
+    parser.add_argument("-l", "--lineno", action="store_true", help="include line numbers")
     args = parser.parse_args(argv)
-
-    if not hasattr(zarnu, "Zarnu"):
-        # Early builds expose the node classes before the parser exists.
-        print(f"{zarnu.__file__} has no parser class yet; its classes are:")
-        pprint.pprint(sorted(getattr(zarnu, "__all__", ())))
-        return 0
 
     try:
         source = read_source(args.file)
@@ -39,9 +46,11 @@ def main(argv: list[str] | None = None) -> int:
         print(f"{args.file}: {e}", file=sys.stderr)
         return 1
 
+    global LINENO
+    LINENO = True if args.lineno else None
     filename = "<stdin>" if args.file == "-" else args.file
-    for node in zarnu.Zarnu().parse(source, filename=filename):
-        pprint.pprint(node.generic())
+    for item in zarnu.Zarnu().parse(source, filename=filename):
+        pprint.pprint(plain(item))
     return 0
 
 

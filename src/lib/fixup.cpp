@@ -15,11 +15,20 @@ namespace {
 
 const char* const kParams[] = {"nodes"};
 
+PyObject* interned(const char* text) {
+  PyObject* name = PyUnicode_InternFromString(text);
+  if (!name) Py_FatalError("zarnu: cannot intern attribute name");
+  return name;
+}
+
 // The single item of a block, or NULL when `item` is not a one-item block.
 // Every failure while testing is discarded: it only ends the fold.
 Ref single_block_item(PyObject* item) {
-  Ref cls = Ref::steal(PyObject_GetAttrString(item, "__class__"));
-  Ref name = cls ? Ref::steal(PyObject_GetAttrString(cls.get(), "__name__")) : Ref();
+  static PyObject* const class_attr = interned("__class__");
+  static PyObject* const name_attr = interned("__name__");
+  static PyObject* const nodes_attr = interned("nodes");
+  Ref cls = Ref::steal(PyObject_GetAttr(item, class_attr));
+  Ref name = cls ? Ref::steal(PyObject_GetAttr(cls.get(), name_attr)) : Ref();
   Py_ssize_t size = 0;
   const char* text = nullptr;
   if (name && PyUnicode_Check(name.get())) {
@@ -29,7 +38,7 @@ Ref single_block_item(PyObject* item) {
     PyErr_Clear();
     return Ref();
   }
-  Ref nodes = Ref::steal(PyObject_GetAttrString(item, "nodes"));
+  Ref nodes = Ref::steal(PyObject_GetAttr(item, nodes_attr));
   if (!nodes || !PyList_Check(nodes.get()) || PyList_GET_SIZE(nodes.get()) != 1) {
     PyErr_Clear();
     return Ref();

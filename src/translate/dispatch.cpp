@@ -13,7 +13,7 @@ namespace zarnu::translate {
 
 namespace {
 
-constexpr std::pair<Kind, Handler> kHandlers[] = {
+constexpr HandlerEntry kFrameHandlers[] = {
     {Kind::Program, translate_program},
     {Kind::DeclarationList, translate_program},
     {Kind::ParenthesizedExpression, translate_first_operand},
@@ -40,13 +40,26 @@ constexpr Kind kSkipped[] = {
     Kind::EnddeclareKeyword, Kind::NamespaceName,
 };
 
-constexpr auto kHandlerTable = [] {
-  std::array<Handler, kKindCount> table{};
-  for (const auto& [kind, handler] : kHandlers) {
-    table[static_cast<size_t>(kind)] = handler;
+using HandlerTable = std::array<Handler, kKindCount>;
+
+HandlerTable build_handler_table() {
+  HandlerTable table{};
+  const HandlerList areas[] = {
+      kFrameHandlers,        string_handlers(),   operator_handlers(),
+      intrinsic_handlers(),  call_handlers(),     access_handlers(),
+      function_handlers(),   class_handlers(),    namespace_handlers(),
+      control_handlers(),    statement_handlers(),
+  };
+  for (HandlerList area : areas) {
+    for (const auto& [kind, handler] : area) {
+      if (table[static_cast<size_t>(kind)]) {
+        panic("two translations for one kind");
+      }
+      table[static_cast<size_t>(kind)] = handler;
+    }
   }
   return table;
-}();
+}
 
 constexpr auto kSkipTable = [] {
   std::array<bool, kKindCount> table{};
@@ -78,7 +91,8 @@ Outcome translate_with_ctx(TSNode node, Ctx& ctx) {
   StackGuard::Level level(ctx.stack());
   const auto kind = static_cast<size_t>(ctx.kind(node));
   if (kSkipTable[kind]) return Outcome::nothing();
-  if (Handler handler = kHandlerTable[kind]) {
+  static const HandlerTable handler_table = build_handler_table();
+  if (Handler handler = handler_table[kind]) {
     return handler(node, ctx, line_of(node));
   }
   return translate_default(node, ctx);

@@ -1,0 +1,9 @@
+// Translations of this area's kinds; until they are written, these kinds take
+// the default translation.
+#include "translate/handlers.h"
+
+namespace zarnu::translate {
+
+HandlerList statement_handlers() { return {}; }
+
+}  // namespace zarnu::translate

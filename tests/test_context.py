@@ -5,7 +5,7 @@ snippet in source order."""
 
 import pytest
 
-from zarnu import Class, Function, MagicConstant, Zarnu
+from zarnu import MagicConstant, Zarnu
 
 
 def walk(value):
@@ -22,21 +22,6 @@ def magic_values(code):
     return [n.value for n in walk(Zarnu().parse("<?php " + code)) if isinstance(n, MagicConstant)]
 
 
-def translates(code, cls):
-    return any(isinstance(n, cls) for n in walk(Zarnu().parse("<?php " + code)))
-
-
-def skip_unless(ready, what):
-    return pytest.mark.skipif(not ready, reason=f"{what} not translated yet")
-
-
-needs_namespaces = skip_unless(magic_values("namespace A; __NAMESPACE__;") == ["A"],
-                               "namespace declarations")
-needs_functions = skip_unless(translates("function f() {}", Function), "functions")
-needs_classes = skip_unless(translates("class C {}", Class), "classes")
-
-
-@needs_namespaces
 @pytest.mark.parametrize("code, values", [
     # `namespace X;` holds for the rest of the file ...
     ("namespace A; __NAMESPACE__; __NAMESPACE__;", ["A", "A"]),
@@ -51,7 +36,6 @@ def test_namespaces(code, values):
     assert magic_values(code) == values
 
 
-@needs_functions
 @pytest.mark.parametrize("code, values", [
     ("function f() { __FUNCTION__; } __FUNCTION__;", ["f", None]),
     ("function f() { function g() { __FUNCTION__; } __FUNCTION__; }", ["g", "f"]),
@@ -65,8 +49,6 @@ def test_functions(code, values):
     assert magic_values(code) == values
 
 
-@needs_namespaces
-@needs_functions
 @pytest.mark.parametrize("code, values", [
     ("namespace A; function f() { __FUNCTION__; }", ["A\\f"]),
     ("namespace A { } namespace { function h() { __FUNCTION__; } }", ["h"]),
@@ -76,7 +58,6 @@ def test_functions_in_namespaces(code, values):
     assert magic_values(code) == values
 
 
-@needs_classes
 @pytest.mark.parametrize("code, values", [
     ("class Shop { function m() { __METHOD__; __FUNCTION__; __CLASS__; } }",
      ["Shop::m", "Shop::m", "Shop"]),
@@ -92,15 +73,12 @@ def test_classes(code, values):
     assert magic_values(code) == values
 
 
-@needs_namespaces
-@needs_classes
 def test_classes_in_namespaces():
     code = ("namespace A; class Shop { function m() { __METHOD__; __FUNCTION__; __CLASS__; } }"
             " __CLASS__; __NAMESPACE__;")
     assert magic_values(code) == ["A\\Shop::m", "A\\Shop::m", "A\\Shop", None, "A"]
 
 
-@needs_namespaces
 def test_context_is_fresh_for_each_parse():
     parser = Zarnu()
     parser.parse("<?php namespace A; function f() { }")

@@ -9,6 +9,7 @@ A `-l` flag adds line numbers.
 
 import argparse
 import pprint
+import signal
 import sys
 
 import zarnu
@@ -50,9 +51,11 @@ def main(argv: list[str] | None = None) -> int:
     LINENO = True if args.lineno else None
     filename = "<stdin>" if args.file == "-" else args.file
     for item in zarnu.Zarnu().parse(source, filename=filename):
-        pprint.pprint(plain(item))
+        pprint.pprint(plain(item), sort_dicts=False)
     return 0
 
 
 if __name__ == "__main__":
+    # Piping into `head` should end quietly, as other command-line tools do.
+    signal.signal(signal.SIGPIPE, signal.SIG_DFL)
     sys.exit(main())

@@ -96,7 +96,7 @@ PyObject* get_field(PyObject* self, void* closure) {
 // dropping a long chain cannot exhaust the native stack. The nodes are not
 // tracked by the cycle collector, so the interpreter's own trashcan does not
 // apply to them.
-constexpr int kDeallocDepthLimit = 500;
+constexpr int kDeallocDepthLimit = 50;
 thread_local int dealloc_depth = 0;
 thread_local std::vector<PyObject*> parked;
 

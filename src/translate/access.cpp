@@ -1,9 +1,254 @@
-// Translations of this area's kinds; until they are written, these kinds take
-// the default translation.
+// Member access, class constants, static properties, subscripts, array
+// literals and object creation: `$o->p`, `A::C`, `A::$p`, `$a[i]`, `[k => v]`
+// and `new X(...)`.
+#include <string_view>
+
+#include "ast/node.h"
+#include "lib/errors.h"
 #include "translate/handlers.h"
+#include "translate/helpers.h"
+#include "translate/text.h"
 
 namespace zarnu::translate {
 
-HandlerList access_handlers() { return {}; }
+using ast::NodeClass;
+
+namespace {
+
+// The translation of an operand as a new reference; None when the node is
+// absent, gives nothing or fails.
+Ref operand(TSNode node, Ctx& ctx) {
+  return translate_child(node, ctx).take_or_none();
+}
+
+// The `name` of a translated name (a Constant's); the object itself when it
+// has none, as a class word does (a plain str).
+Ref name_or_self(Ref obj) {
+  Ref name = Ref::steal(PyObject_GetAttrString(obj.get(), "name"));
+  if (name) return name;
+  PyErr_Clear();
+  return obj;
+}
+
+Ref text_or_empty(TSNode node, const Ctx& ctx) {
+  return ts_node_is_null(node) ? make_str("") : text_str(node, ctx);
+}
+
+bool is_comment(TSNode node, const Ctx& ctx) {
+  return ctx.kind(node) == Kind::Comment;
+}
+
+// The "=>" of `k => v`, an anonymous token without a kind of its own here.
+bool is_double_arrow(TSNode node, const Ctx& ctx) {
+  static const TSSymbol arrow = ts_language_symbol_for_name(
+      ctx.grammar().language(), "=>", 2, false);
+  return !ts_node_is_named(node) && ts_node_symbol(node) == arrow;
+}
+
+// $o->p        -> ObjectProperty(Variable("$o"), "p")
+// $o->$p       -> ObjectProperty(Variable("$o"), Variable("$p"))
+// $o->{'p'}    -> ObjectProperty(Variable("$o"), "'p'")
+// $o?->p       -> NullsafePropertyAccess(Variable("$o"), "p")
+// A variable name is translated and its failure is the access's; any other
+// name is kept as written.
+Outcome translate_property_access(TSNode node, Ctx& ctx, uint64_t lineno) {
+  const NodeClass cls = ctx.kind(node) == Kind::NullsafeMemberAccessExpression
+                            ? NodeClass::NullsafePropertyAccess
+                            : NodeClass::ObjectProperty;
+  Ref object = operand(ctx.field(node, Field::Object), ctx);
+  const TSNode name_node = ctx.field(node, Field::Name);
+  Ref name;
+  if (!ts_node_is_null(name_node) && ctx.kind(name_node) == Kind::VariableName) {
+    Outcome value = translate_with_ctx(name_node, ctx);
+    if (value.failed()) return value;
+    name = std::move(value).take_or_none();
+  } else {
+    name = text_or_empty(name_node, ctx);
+  }
+  return ast::make(cls, lineno, std::move(object), std::move(name));
+}
+
+// The constant of `X::C`: its text, or for `X::{$c}` the variable.
+Ref constant_name(TSNode member, Ctx& ctx) {
+  if (ts_node_is_null(member)) return make_str("");
+  if (ctx.kind(member) == Kind::Name) {
+    const TSNode inner = named_child(member, 0, ctx);
+    if (!ts_node_is_null(inner) && ctx.kind(inner) == Kind::VariableName) {
+      Outcome value = translate_child(inner, ctx);
+      if (value.has_value()) return std::move(value).take();
+    }
+  }
+  return text_str(member, ctx);
+}
+
+// Foo::BAR, SELF::BAR -> StaticProperty("Foo", "BAR"), StaticProperty("self", "BAR")
+// $obj::BAR           -> StaticProperty(Variable("$obj"), "BAR")
+// Foo::{$c}           -> StaticProperty("Foo", Variable("$c"))
+// Foo::class          -> "Foo", the class name as written and no node
+Outcome translate_class_constant(TSNode node, Ctx& ctx, uint64_t lineno) {
+  const TSNode scope_node = named_child(node, 0, ctx);
+  const TSNode member = named_child(node, 1, ctx);
+  if (!ts_node_is_null(member) && text_of(member, ctx) == "class") {
+    return text_or_empty(scope_node, ctx);
+  }
+  Ref scope = ts_node_is_null(scope_node) ? make_str("") : scope_name(scope_node, ctx);
+  return ast::make(NodeClass::StaticProperty, lineno, std::move(scope),
+                   constant_name(member, ctx));
+}
+
+// Foo::$bar   -> StaticProperty("Foo", Variable("$bar"))
+// $obj::$bar  -> StaticProperty(Variable("$obj"), Variable("$bar"))
+// Both variables are made from the text as written, with the access's line:
+// `Foo::$$p` names the property Variable("$$p").
+Outcome translate_static_property(TSNode node, Ctx& ctx, uint64_t lineno) {
+  const TSNode scope_node = ctx.field(node, Field::Scope);
+  Ref scope = ts_node_is_null(scope_node)
+                  ? make_str("")
+                  : property_scope_name(scope_node, ctx, lineno);
+  const TSNode name_node = ctx.field(node, Field::Name);
+  Ref name;
+  if (!ts_node_is_null(name_node) && text_of(name_node, ctx).starts_with('$')) {
+    name = ast::make(NodeClass::Variable, lineno, text_str(name_node, ctx));
+    if (!name) {
+      PyErr_Clear();
+      name = Ref::none();
+    }
+  } else {
+    name = text_or_empty(name_node, ctx);
+  }
+  return ast::make(NodeClass::StaticProperty, lineno, std::move(scope),
+                   std::move(name));
+}
+
+// $a[0], $a[], $a[K] -> ArrayOffset(Variable("$a"), 0 / None / "K")
+// $o->$p[0]          -> ObjectProperty(Variable("$o"), ArrayOffset(Variable("$p"), 0))
+// The last form reads the offset as part of the property name, while
+// `$o->p[0]` offsets the property: ArrayOffset(ObjectProperty(...), 0).
+Outcome translate_subscript(TSNode node, Ctx& ctx, uint64_t lineno) {
+  const TSNode base_node = named_child(node, 0, ctx);
+  const TSNode index_node = named_child(node, 1, ctx);
+  Ref index = Ref::none();
+  if (!ts_node_is_null(index_node)) {
+    index = operand(index_node, ctx);
+    // A constant offset stands as its name: $a[FOO] has the offset "FOO".
+    if (is_name_node(index_node, ctx)) index = name_or_self(std::move(index));
+  }
+  if (!ts_node_is_null(base_node) &&
+      ctx.kind(base_node) == Kind::MemberAccessExpression) {
+    const TSNode property = ctx.field(base_node, Field::Name);
+    if (!ts_node_is_null(property) && ctx.kind(property) == Kind::VariableName) {
+      Ref object = operand(ctx.field(base_node, Field::Object), ctx);
+      Ref offset = ast::make(NodeClass::ArrayOffset, lineno,
+                             operand(property, ctx), std::move(index));
+      if (!offset) return Outcome::failure();
+      return ast::make(NodeClass::ObjectProperty, lineno, std::move(object),
+                       std::move(offset));
+    }
+  }
+  return ast::make(NodeClass::ArrayOffset, lineno, operand(base_node, ctx),
+                   std::move(index));
+}
+
+// The parts of an element: `k => v` has a key before its "=>" and a value
+// after it, `v`, `&v` and `...v` a value alone. Comments are passed over.
+struct ElementParts {
+  TSNode key{};
+  TSNode value{};
+};
+
+ElementParts element_parts(TSNode element, const Ctx& ctx) {
+  ElementParts parts;
+  bool after_arrow = false;
+  for (Children child(element); child.next();) {
+    const TSNode current = child.node();
+    if (is_double_arrow(current, ctx)) {
+      after_arrow = true;
+      parts.key = parts.value;
+      parts.value = TSNode{};
+      continue;
+    }
+    if (!ts_node_is_named(current) || is_comment(current, ctx)) continue;
+    // Before "=>" the first part is the key; after it the last is the value.
+    if (after_arrow || ts_node_is_null(parts.value)) parts.value = current;
+  }
+  return parts;
+}
+
+// 'a' => 1 -> ArrayElement("a", 1, False)
+// 1        -> ArrayElement(None, 1, False)
+// &$x      -> ArrayElement(None, [Variable("$x")], True)
+// ...$r    -> ArrayElement(None, [Variable("$r")], False)
+// The "&" and "..." forms keep the default translation of their operand, a
+// one-item list; only the "&" form is by reference.
+Ref translate_array_element(TSNode element, Ctx& ctx) {
+  const ElementParts parts = element_parts(element, ctx);
+  const bool by_ref =
+      !ts_node_is_null(parts.value) && ctx.kind(parts.value) == Kind::ByRef;
+  Ref key = operand(parts.key, ctx);
+  Ref value = operand(parts.value, ctx);
+  return ast::make(NodeClass::ArrayElement, line_of(element), std::move(key),
+                   std::move(value), Ref::boolean(by_ref));
+}
+
+// [1, 'k' => $v], array(1) -> Array([ArrayElement(...), ...])
+Outcome translate_array(TSNode node, Ctx& ctx, uint64_t lineno) {
+  Ref elements = Ref::steal(PyList_New(0));
+  if (!elements) return Outcome::failure();
+  for (Children child(node); child.next_named();) {
+    if (ctx.kind(child.node()) != Kind::ArrayElementInitializer) continue;
+    Ref element = translate_array_element(child.node(), ctx);
+    if (!element || PyList_Append(elements.get(), element.get()) < 0) {
+      return Outcome::failure();
+    }
+  }
+  return ast::make(NodeClass::Array, lineno, std::move(elements));
+}
+
+// An element met outside an array literal, as the operand of `yield $k =>
+// $v`: the value alone, the last part.
+Outcome translate_lone_array_element(TSNode node, Ctx& ctx, uint64_t) {
+  TSNode last{};
+  for (Children child(node); child.next_named();) {
+    if (!is_comment(child.node(), ctx)) last = child.node();
+  }
+  return translate_child(last, ctx);
+}
+
+// new Foo(1)       -> New("Foo", [Parameter(1, False)])
+// new $cls, new static -> New("$cls", []), New("static", [])
+// The class stays the text as written, even when it is computed; an
+// anonymous class is `class(...) {...}` as written, its arguments included.
+Outcome translate_new(TSNode node, Ctx& ctx, uint64_t lineno) {
+  TSNode arguments{};
+  std::string_view designator;
+  for (Children child(node); child.next_named();) {
+    const TSNode current = child.node();
+    if (is_comment(current, ctx)) continue;
+    if (ctx.kind(current) == Kind::Arguments) {
+      arguments = current;
+    } else {
+      designator = text_of(current, ctx);
+    }
+  }
+  Ref params = ts_node_is_null(arguments) ? Ref::steal(PyList_New(0))
+                                          : translate_named_children(arguments, ctx);
+  if (!params) return Outcome::failure();
+  return ast::make(NodeClass::New, lineno, make_str(designator), std::move(params));
+}
+
+constexpr HandlerEntry kHandlers[] = {
+    {Kind::MemberAccessExpression, translate_property_access},
+    {Kind::NullsafeMemberAccessExpression, translate_property_access},
+    {Kind::ClassConstantAccessExpression, translate_class_constant},
+    {Kind::ScopedPropertyAccessExpression, translate_static_property},
+    {Kind::SubscriptExpression, translate_subscript},
+    {Kind::ArrayCreationExpression, translate_array},
+    {Kind::ArrayElementInitializer, translate_lone_array_element},
+    {Kind::ObjectCreationExpression, translate_new},
+};
+
+}  // namespace
+
+HandlerList access_handlers() { return kHandlers; }
 
 }  // namespace zarnu::translate

@@ -1,9 +1,273 @@
-// Translations of this area's kinds; until they are written, these kinds take
-// the default translation.
+// Callables and their parameters: named functions, methods, closures, arrow
+// functions, plain and promoted parameters. Named functions and methods
+// change the context's function (and method) name while their parts are
+// translated; closures and arrow functions see the enclosing one.
+#include <string_view>
+
+#include "ast/node.h"
+#include "lib/errors.h"
 #include "translate/handlers.h"
+#include "translate/helpers.h"
+#include "translate/text.h"
 
 namespace zarnu::translate {
 
-HandlerList function_handlers() { return {}; }
+using ast::NodeClass;
+
+namespace {
+
+// The text of the child in `field`, borrowed; "" when there is none.
+std::string_view field_text(TSNode node, Field field, const Ctx& ctx) {
+  const TSNode child = ctx.field(node, field);
+  return ts_node_is_null(child) ? std::string_view() : text_of(child, ctx);
+}
+
+// The text of the child in `field` as a new str, or None when there is none.
+Ref field_text_or_none(TSNode node, Field field, const Ctx& ctx) {
+  const TSNode child = ctx.field(node, field);
+  return ts_node_is_null(child) ? Ref::none() : text_str(child, ctx);
+}
+
+// The soft translation of the child in `field`; None when it is missing,
+// gives nothing or fails.
+Ref field_value(TSNode node, Field field, Ctx& ctx) {
+  return translate_child(ctx.field(node, field), ctx).take_or_none();
+}
+
+// Modifier words are best effort: a word that cannot be added is left out
+// rather than failing the declaration.
+void append_word(PyObject* list, Ref word) {
+  if (!word || PyList_Append(list, word.get()) < 0) PyErr_Clear();
+}
+
+Ref trimmed_str(TSNode node, const Ctx& ctx) {
+  return make_str(trimmed_text(node, ctx));
+}
+
+// The parameters of a function or method, each translated softly; a new
+// empty list when the declaration has none. NULL only when no list can be
+// made.
+Ref declared_parameters(TSNode node, Ctx& ctx) {
+  const TSNode parameters = ctx.field(node, Field::Parameters);
+  if (ts_node_is_null(parameters)) return Ref::steal(PyList_New(0));
+  return translate_named_children(parameters, ctx);
+}
+
+// The statements of a function or method body: a Block's list, None when
+// there is no body or it gives nothing.
+Ref body_statements(TSNode node, Ctx& ctx) {
+  return unwrap_block_body(field_value(node, Field::Body, ctx));
+}
+
+// `function f() use (...)`'s `$x` and `&$y`, appended to `vars`.
+bool append_lexical_variables(TSNode clause, Ctx& ctx, PyObject* vars) {
+  for (Children child(clause); child.next();) {
+    const TSNode current = child.node();
+    Ref variable;
+    switch (ctx.kind(current)) {
+      case Kind::VariableName:
+        variable = ast::make(NodeClass::LexicalVariable, line_of(current),
+                             text_str(current, ctx), Ref::boolean(false));
+        break;
+      case Kind::ByRef: {
+        const TSNode inner = named_child(current, 0, ctx);
+        variable = ast::make(NodeClass::LexicalVariable, line_of(current),
+                             make_str(ts_node_is_null(inner) ? std::string_view()
+                                                             : text_of(inner, ctx)),
+                             Ref::boolean(true));
+        break;
+      }
+      default:
+        continue;
+    }
+    if (!variable || PyList_Append(vars, variable.get()) < 0) return false;
+  }
+  return true;
+}
+
+// function &f(int $a = 1, ...$c): ?int { ... }
+//   -> Function("f", [FormalParameter(...), [Variable("$c")]], [...], True, "?int")
+// A `&` before the name is recorded, as it is for closures and arrow
+// functions: the field exists to say so.
+Outcome translate_function_definition(TSNode node, Ctx& ctx, uint64_t lineno) {
+  Ref params;
+  Ref nodes;
+  {
+    auto function = ctx.enter_function(field_text(node, Field::Name, ctx));
+    params = declared_parameters(node, ctx);
+    if (!params) return Outcome::failure();
+    nodes = body_statements(node, ctx);
+  }
+  return ast::make(NodeClass::Function, lineno,
+                   make_str(field_text(node, Field::Name, ctx)), std::move(params),
+                   std::move(nodes), Ref::boolean(has_reference_modifier(node, ctx)),
+                   field_text_or_none(node, Field::ReturnType, ctx));
+}
+
+// final public static function &m($a) { ... }
+//   -> Method("m", ["final", "public", "static"], [...], [...], True)
+// The visibility keeps its case as written, the other words are fixed.
+Outcome translate_method_declaration(TSNode node, Ctx& ctx, uint64_t lineno) {
+  Ref modifiers = Ref::steal(PyList_New(0));
+  if (!modifiers) return Outcome::failure();
+  for (Children child(node); child.next();) {
+    const TSNode current = child.node();
+    switch (ctx.kind(current)) {
+      case Kind::FinalModifier:
+        append_word(modifiers.get(), make_str("final"));
+        break;
+      case Kind::StaticModifier:
+        append_word(modifiers.get(), make_str("static"));
+        break;
+      case Kind::AbstractModifier:
+        append_word(modifiers.get(), make_str("abstract"));
+        break;
+      case Kind::VisibilityModifier:
+        append_word(modifiers.get(), trimmed_str(current, ctx));
+        break;
+      default:
+        break;
+    }
+  }
+  const std::string_view name = field_text(node, Field::Name, ctx);
+  auto method = ctx.enter_method(name);
+  Ref params = declared_parameters(node, ctx);
+  if (!params) return Outcome::failure();
+  Ref nodes = body_statements(node, ctx);
+  // An abstract or interface method has a body of no statements.
+  if (nodes.get() == Py_None) nodes = Ref::steal(PyList_New(0));
+  return ast::make(NodeClass::Method, lineno, make_str(name), std::move(modifiers),
+                   std::move(params), std::move(nodes),
+                   Ref::boolean(has_reference_modifier(node, ctx)));
+}
+
+// function &($a) use ($x, &$y) { ... }
+//   -> Closure([FormalParameter("$a", ...)], [LexicalVariable("$x", False),
+//              LexicalVariable("$y", True)], [...], True)
+// Unlike a named function, any failure inside a closure fails it whole.
+Outcome translate_anonymous_function(TSNode node, Ctx& ctx, uint64_t lineno) {
+  Ref params = Ref::steal(PyList_New(0));
+  Ref vars = Ref::steal(PyList_New(0));
+  Ref nodes = Ref::steal(PyList_New(0));
+  if (!params || !vars || !nodes) return Outcome::failure();
+  bool is_ref = false;
+  for (Children child(node); child.next();) {
+    const TSNode current = child.node();
+    switch (ctx.kind(current)) {
+      case Kind::ReferenceModifier:
+        if (ts_node_is_named(current)) is_ref = true;
+        break;
+      case Kind::FormalParameters:
+        for (Children parameter(current); parameter.next_named();) {
+          Outcome item = translate_with_ctx(parameter.node(), ctx);
+          if (item.failed()) return item;
+          if (item.is_nothing()) continue;
+          if (PyList_Append(params.get(), item.get()) < 0) return Outcome::failure();
+        }
+        break;
+      case Kind::AnonymousFunctionUseClause:
+        if (!append_lexical_variables(current, ctx, vars.get())) {
+          return Outcome::failure();
+        }
+        break;
+      case Kind::CompoundStatement: {
+        Outcome body = translate_with_ctx(current, ctx);
+        if (body.failed()) return body;
+        if (body.is_nothing()) break;
+        Ref statements = unwrap_block_body(std::move(body).take());
+        if (PyList_Check(statements.get())) {
+          nodes = std::move(statements);
+        } else if (PyList_Append(nodes.get(), statements.get()) < 0) {
+          return Outcome::failure();
+        }
+        break;
+      }
+      default:
+        break;
+    }
+  }
+  return ast::make(NodeClass::Closure, lineno, std::move(params), std::move(vars),
+                   std::move(nodes), Ref::boolean(is_ref));
+}
+
+// fn &(int $x): int => $x * 2
+//   -> ArrowFunction([FormalParameter("$x", None, False, "int")], "int", BinaryOp(...), True)
+Outcome translate_arrow_function(TSNode node, Ctx& ctx, uint64_t lineno) {
+  Ref params = Ref::steal(PyList_New(0));
+  if (!params) return Outcome::failure();
+  bool is_ref = false;
+  for (Children child(node); child.next();) {
+    const TSNode current = child.node();
+    const Kind kind = ctx.kind(current);
+    if (kind == Kind::ReferenceModifier) {
+      is_ref = true;
+    } else if (kind == Kind::FormalParameters) {
+      for (Children parameter(current); parameter.next_named();) {
+        Outcome item = translate_child(parameter.node(), ctx);
+        if (!item.has_value()) continue;
+        if (PyList_Append(params.get(), item.get()) < 0) PyErr_Clear();
+      }
+    }
+  }
+  return ast::make(NodeClass::ArrowFunction, lineno, std::move(params),
+                   field_text_or_none(node, Field::ReturnType, ctx),
+                   field_value(node, Field::Body, ctx), Ref::boolean(is_ref));
+}
+
+// ?int &$a = 1 -> FormalParameter("$a", 1, True, "?int")
+Outcome translate_simple_parameter(TSNode node, Ctx& ctx, uint64_t lineno) {
+  return ast::make(NodeClass::FormalParameter, lineno,
+                   make_str(field_text(node, Field::Name, ctx)),
+                   field_value(node, Field::DefaultValue, ctx),
+                   Ref::boolean(has_reference_modifier(node, ctx)),
+                   field_text_or_none(node, Field::Type, ctx));
+}
+
+// private readonly int $x = 0 -> ConstructorParameter(["private"], "$x", "int", 0)
+// public &$y                  -> ConstructorParameter(["public"], "$y", None, None)
+// The variable of a by-reference parameter sits inside its by_ref node; its
+// name is read from there, though the node has no place for the `&` itself.
+Outcome translate_property_promotion_parameter(TSNode node, Ctx& ctx,
+                                               uint64_t lineno) {
+  Ref modifiers = Ref::steal(PyList_New(0));
+  if (!modifiers) return Outcome::failure();
+  std::string_view name;
+  for (Children child(node); child.next();) {
+    const TSNode current = child.node();
+    switch (ctx.kind(current)) {
+      case Kind::VisibilityModifier:
+        append_word(modifiers.get(), trimmed_str(current, ctx));
+        break;
+      case Kind::VariableName:
+        name = text_of(current, ctx);
+        break;
+      case Kind::ByRef: {
+        const TSNode inner = named_child(current, 0, ctx);
+        if (!ts_node_is_null(inner) && ctx.kind(inner) == Kind::VariableName) {
+          name = text_of(inner, ctx);
+        }
+        break;
+      }
+      default:
+        break;
+    }
+  }
+  return ast::make(NodeClass::ConstructorParameter, lineno, std::move(modifiers),
+                   make_str(name), field_text_or_none(node, Field::Type, ctx),
+                   field_value(node, Field::DefaultValue, ctx));
+}
+
+constexpr HandlerEntry kFunctionHandlers[] = {
+    {Kind::FunctionDefinition, translate_function_definition},
+    {Kind::MethodDeclaration, translate_method_declaration},
+    {Kind::AnonymousFunction, translate_anonymous_function},
+    {Kind::ArrowFunction, translate_arrow_function},
+    {Kind::SimpleParameter, translate_simple_parameter},
+    {Kind::PropertyPromotionParameter, translate_property_promotion_parameter},
+};
+
+}  // namespace
+
+HandlerList function_handlers() { return kFunctionHandlers; }
 
 }  // namespace zarnu::translate

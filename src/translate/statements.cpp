@@ -1,9 +1,188 @@
-// Translations of this area's kinds; until they are written, these kinds take
-// the default translation.
+// Statements without a control structure of their own (echo, return, throw,
+// break, continue, global, static, unset) and the statement blocks that
+// control-flow statements and declarations take as their bodies.
+#include <algorithm>
+#include <vector>
+
+#include "ast/node.h"
+#include "lib/errors.h"
 #include "translate/handlers.h"
+#include "translate/helpers.h"
+#include "translate/text.h"
 
 namespace zarnu::translate {
 
-HandlerList statement_handlers() { return {}; }
+using ast::NodeClass;
+
+// Also used by control.cpp, for the clauses of a `for` header.
+Ref translate_sequence(TSNode node, Ctx& ctx);
+
+namespace {
+
+// Appends a translated value as one item; nothing adds nothing. False with
+// the exception set on failure.
+bool append_item(PyObject* list, const Outcome& item) {
+  if (item.failed()) return false;
+  if (item.is_nothing()) return true;
+  return PyList_Append(list, item.get()) == 0;
+}
+
+// Appends a statement's translation to a block: a list gives its items, one
+// level deep.
+bool append_statement(PyObject* list, const Outcome& item) {
+  if (!item.has_value() || !PyList_Check(item.get())) return append_item(list, item);
+  const Py_ssize_t count = PyList_GET_SIZE(item.get());
+  for (Py_ssize_t i = 0; i < count; ++i) {
+    PyObject* entry = PyList_GetItem(item.get(), i);  // borrowed
+    if (!entry || PyList_Append(list, entry) < 0) return false;
+  }
+  return true;
+}
+
+// The statement's one operand. A comment before it does not take its place,
+// and an operand that fails to translate leaves None.
+Outcome translate_operand_statement(NodeClass cls, TSNode node, Ctx& ctx,
+                                    uint64_t lineno) {
+  Ref operand = translate_child(named_child(node, 0, ctx), ctx).take_or_none();
+  return ast::make(cls, lineno, std::move(operand));
+}
+
+// return $a; -> Return(Variable("$a"))    return; -> Return(None)
+Outcome translate_return(TSNode node, Ctx& ctx, uint64_t lineno) {
+  return translate_operand_statement(NodeClass::Return, node, ctx, lineno);
+}
+
+// throw $e -> Throw(Variable("$e"))
+Outcome translate_throw(TSNode node, Ctx& ctx, uint64_t lineno) {
+  return translate_operand_statement(NodeClass::Throw, node, ctx, lineno);
+}
+
+// break 2; -> Break(2)    break; -> Break(None)
+Outcome translate_break(TSNode node, Ctx& ctx, uint64_t lineno) {
+  return translate_operand_statement(NodeClass::Break, node, ctx, lineno);
+}
+
+// continue 2; -> Continue(2)    continue; -> Continue(None)
+Outcome translate_continue(TSNode node, Ctx& ctx, uint64_t lineno) {
+  return translate_operand_statement(NodeClass::Continue, node, ctx, lineno);
+}
+
+// echo $a, "b"; -> Echo([Variable("$a"), "b"])
+// The grammar makes `$a, $b, $c` one sequence nested to the right; its
+// operands stand in `nodes` side by side.
+Outcome translate_echo(TSNode node, Ctx& ctx, uint64_t lineno) {
+  Ref items = Ref::steal(PyList_New(0));
+  if (!items) return Outcome::failure();
+  for (Children child(node); child.next_named();) {
+    const TSNode current = child.node();
+    if (ctx.kind(current) == Kind::SequenceExpression) {
+      Ref operands = translate_sequence(current, ctx);
+      if (!operands) return Outcome::failure();
+      if (!append_statement(items.get(), Outcome(std::move(operands)))) {
+        return Outcome::failure();
+      }
+    } else if (!append_item(items.get(), translate_with_ctx(current, ctx))) {
+      return Outcome::failure();
+    }
+  }
+  return ast::make(NodeClass::Echo, lineno, std::move(items));
+}
+
+// global $a, $$b; -> Global([Variable("$a"), Variable(Variable("$b"))])
+Outcome translate_global(TSNode node, Ctx& ctx, uint64_t lineno) {
+  Ref items = Ref::steal(PyList_New(0));
+  if (!items) return Outcome::failure();
+  for (Children child(node); child.next_named();) {
+    if (lowered_text(child.node(), ctx) == "global") continue;
+    if (!append_item(items.get(), translate_with_ctx(child.node(), ctx))) {
+      return Outcome::failure();
+    }
+  }
+  return ast::make(NodeClass::Global, lineno, std::move(items));
+}
+
+// unset($a, $b); -> Unset([Variable("$a"), Variable("$b")])
+Outcome translate_unset(TSNode node, Ctx& ctx, uint64_t lineno) {
+  Ref items = Ref::steal(PyList_New(0));
+  if (!items) return Outcome::failure();
+  for (Children child(node); child.next_named();) {
+    if (!append_item(items.get(), translate_with_ctx(child.node(), ctx))) {
+      return Outcome::failure();
+    }
+  }
+  return ast::make(NodeClass::Unset, lineno, std::move(items));
+}
+
+// static $a = 0, $b; -> Static([StaticVariable("$a", 0), StaticVariable("$b", None)])
+// A comment between the variables declares nothing.
+Outcome translate_static(TSNode node, Ctx& ctx, uint64_t lineno) {
+  Ref items = Ref::steal(PyList_New(0));
+  if (!items) return Outcome::failure();
+  for (Children child(node); child.next_named();) {
+    const TSNode declaration = child.node();
+    if (ctx.kind(declaration) == Kind::Comment) continue;
+    const TSNode name = ctx.field(declaration, Field::Name);
+    Ref name_text = ts_node_is_null(name) ? make_str("") : text_str(name, ctx);
+    Ref initial =
+        translate_child(ctx.field(declaration, Field::Value), ctx).take_or_none();
+    Ref variable = ast::make(NodeClass::StaticVariable, line_of(declaration),
+                             std::move(name_text), std::move(initial));
+    if (!variable || PyList_Append(items.get(), variable.get()) < 0) {
+      return Outcome::failure();
+    }
+  }
+  return ast::make(NodeClass::Static, lineno, std::move(items));
+}
+
+// { $a; $b; } and `: $a; $b;` up to an end keyword -> Block([Variable("$a"), Variable("$b")])
+Outcome translate_block(TSNode node, Ctx& ctx, uint64_t lineno) {
+  Ref items = Ref::steal(PyList_New(0));
+  if (!items) return Outcome::failure();
+  for (Children child(node); child.next_named();) {
+    if (!append_statement(items.get(), translate_with_ctx(child.node(), ctx))) {
+      return Outcome::failure();
+    }
+  }
+  return ast::make(NodeClass::Block, lineno, std::move(items));
+}
+
+constexpr HandlerEntry kStatementHandlers[] = {
+    {Kind::EchoStatement, translate_echo},
+    {Kind::ReturnStatement, translate_return},
+    {Kind::ThrowExpression, translate_throw},
+    {Kind::BreakStatement, translate_break},
+    {Kind::ContinueStatement, translate_continue},
+    {Kind::GlobalDeclaration, translate_global},
+    {Kind::FunctionStaticDeclaration, translate_static},
+    {Kind::UnsetStatement, translate_unset},
+    {Kind::CompoundStatement, translate_block},
+    {Kind::ColonBlock, translate_block},
+};
+
+}  // namespace
+
+// `$a, $b, $c` -> [Variable("$a"), Variable("$b"), Variable("$c")]: the
+// operands of a comma-separated sequence, flat, whatever its nesting. Walked
+// with a work list: a long sequence nests as deep as it is long. A new list,
+// or NULL with the exception set when an operand fails.
+Ref translate_sequence(TSNode node, Ctx& ctx) {
+  Ref items = Ref::steal(PyList_New(0));
+  if (!items) return items;
+  std::vector<TSNode> pending{node};
+  while (!pending.empty()) {
+    const TSNode current = pending.back();
+    pending.pop_back();
+    if (ctx.kind(current) != Kind::SequenceExpression) {
+      if (!append_item(items.get(), translate_with_ctx(current, ctx))) return Ref();
+      continue;
+    }
+    const auto first = static_cast<std::ptrdiff_t>(pending.size());
+    for (Children child(current); child.next_named();) pending.push_back(child.node());
+    std::reverse(pending.begin() + first, pending.end());
+  }
+  return items;
+}
+
+HandlerList statement_handlers() { return kStatementHandlers; }
 
 }  // namespace zarnu::translate

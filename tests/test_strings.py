@@ -56,7 +56,7 @@ def value(code):
     # An interpolated str takes the text after it, not the text before it.
     ("\"${'x'}y$b\"", dot("xy", V("$b"))),
     ("\"a${'x'}$b\"", dot("a", "x", V("$b"))),
-    # Parts that are all literal make one str.
+    # Pieces that are all literal make one str.
     ("\"a${'x'}b\"", "axb"),
     ('"a${1}b"', "a1b"),
     # The binary-string prefix changes nothing.

@@ -21,10 +21,10 @@ PyObject* intern(const char* text) {
   return name;
 }
 
-const ArgSpec& accept_spec(size_t cls) {
+const Signature& accept_signature(size_t cls) {
   static const char* const names[] = {"visitor"};
-  static const auto specs = make_method_specs("accept", names, 1, false);
-  return specs[cls];
+  static const auto signatures = make_method_signatures("accept", names, 1, false);
+  return signatures[cls];
 }
 
 // `value.accept(visitor)`; -1 with an exception set on failure.
@@ -84,7 +84,7 @@ PyObject* node_accept(size_t cls, PyObject* self, PyObject* const* args,
                       Py_ssize_t nargs, PyObject* kwnames) {
   return guarded<PyObject*>(nullptr, [&]() -> PyObject* {
     PyObject* visitor = nullptr;
-    if (!bind_fastcall(accept_spec(cls), args, nargs, kwnames, &visitor)) {
+    if (!bind_fastcall(accept_signature(cls), args, nargs, kwnames, &visitor)) {
       return nullptr;
     }
     if (!check_receiver(cls, self)) return nullptr;

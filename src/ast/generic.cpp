@@ -28,10 +28,10 @@ PyObject* flag_object(Flag flag) {
   return Py_None;
 }
 
-const ArgSpec& generic_spec(size_t cls) {
+const Signature& generic_signature(size_t cls) {
   static const char* const names[] = {"with_lineno"};
-  static const auto specs = make_method_specs("generic", names, 0, true);
-  return specs[cls];
+  static const auto signatures = make_method_signatures("generic", names, 0, true);
+  return signatures[cls];
 }
 
 // The module name of a type, as a new reference or NULL (error cleared).
@@ -164,7 +164,7 @@ PyObject* node_generic(size_t cls, PyObject* self, PyObject* const* args,
                        Py_ssize_t nargs, PyObject* kwnames) {
   return guarded<PyObject*>(nullptr, [&]() -> PyObject* {
     PyObject* with_lineno = nullptr;
-    if (!bind_fastcall(generic_spec(cls), args, nargs, kwnames, &with_lineno)) {
+    if (!bind_fastcall(generic_signature(cls), args, nargs, kwnames, &with_lineno)) {
       return nullptr;
     }
     if (!check_receiver(cls, self)) return nullptr;

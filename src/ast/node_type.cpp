@@ -167,14 +167,14 @@ PyTypeObject* create_type_object(size_t index) {
       {Py_tp_dealloc, reinterpret_cast<void*>(node_dealloc)},
       {0, nullptr},
   };
-  PyType_Spec spec = {
+  PyType_Spec type_spec = {
       desc.type_name,
       static_cast<int>(offsetof(NodeObject, fields) + desc.nfields * sizeof(PyObject*)),
       0,
       Py_TPFLAGS_DEFAULT,
       type_slots,
   };
-  return reinterpret_cast<PyTypeObject*>(PyType_FromSpec(&spec));
+  return reinterpret_cast<PyTypeObject*>(PyType_FromSpec(&type_spec));
 }
 
 // Sets `fields` on the type; -1 with the chained RuntimeError on failure.
@@ -247,27 +247,27 @@ PyTypeObject* require_type_by_index(size_t index) {
   return type;
 }
 
-struct ConstructorSpec {
+struct ConstructorSignature {
   std::array<const char*, kMaxFields + 1> names;
-  ArgSpec spec;
+  Signature signature;
 };
 
-const ConstructorSpec& constructor_spec(size_t index) {
-  static const auto specs = [] {
-    auto all = std::make_unique<std::array<ConstructorSpec, kClassCount>>();
+const ConstructorSignature& constructor_signature(size_t index) {
+  static const auto signatures = [] {
+    auto all = std::make_unique<std::array<ConstructorSignature, kClassCount>>();
     for (size_t i = 0; i < kClassCount; ++i) {
       const ClassDesc& desc = describe(i);
-      ConstructorSpec& entry = (*all)[i];
+      ConstructorSignature& entry = (*all)[i];
       for (size_t f = 0; f < desc.nfields; ++f) entry.names[f] = desc.fields[f].attr;
       entry.names[desc.nfields] = "lineno";
-      entry.spec.full_name = std::string(desc.name) + ".__new__()";
-      entry.spec.names = std::span<const char* const>(entry.names.data(),
-                                                      desc.nfields + 1);
-      entry.spec.required = desc.nfields;
+      entry.signature.full_name = std::string(desc.name) + ".__new__()";
+      entry.signature.names = std::span<const char* const>(entry.names.data(),
+                                                           desc.nfields + 1);
+      entry.signature.required = desc.nfields;
     }
     return all;
   }();
-  return (*specs)[index];
+  return (*signatures)[index];
 }
 
 // Allocates an empty instance through object.__new__(type).
@@ -309,10 +309,10 @@ bool convert_lineno(PyObject* value, Lineno& out) {
 PyObject* node_new(size_t cls, PyTypeObject* type, PyObject* args,
                    PyObject* kwargs) {
   return guarded<PyObject*>(nullptr, [&]() -> PyObject* {
-    const ConstructorSpec& ctor = constructor_spec(cls);
+    const ConstructorSignature& ctor = constructor_signature(cls);
     const size_t count = describe(cls).nfields;
     PyObject* slots[kMaxFields + 1];
-    if (!bind_tuple_dict(ctor.spec, args, kwargs, slots)) return nullptr;
+    if (!bind_tuple_dict(ctor.signature, args, kwargs, slots)) return nullptr;
     Ref values[kMaxFields];
     for (size_t i = 0; i < count; ++i) values[i] = Ref::borrow(slots[i]);
     Lineno lineno;
@@ -340,16 +340,17 @@ bool is_instance(PyObject* obj, NodeClass cls) {
   return Py_TYPE(obj) == type || PyType_IsSubtype(Py_TYPE(obj), type);
 }
 
-std::vector<ArgSpec> make_method_specs(const char* method,
-                                       std::span<const char* const> names,
-                                       size_t required, bool lenient_names) {
-  std::vector<ArgSpec> specs;
-  specs.reserve(kClassCount);
+std::vector<Signature> make_method_signatures(const char* method,
+                                              std::span<const char* const> names,
+                                              size_t required, bool lenient_names) {
+  std::vector<Signature> signatures;
+  signatures.reserve(kClassCount);
   for (size_t i = 0; i < kClassCount; ++i) {
-    specs.push_back(ArgSpec{std::string(describe(i).name) + "." + method + "()",
-                            names, required, lenient_names});
+    signatures.push_back(
+        Signature{std::string(describe(i).name) + "." + method + "()", names,
+                  required, lenient_names});
   }
-  return specs;
+  return signatures;
 }
 
 bool check_receiver(size_t cls, PyObject* self) {

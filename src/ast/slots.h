@@ -24,9 +24,9 @@ PyObject* node_generic(size_t cls, PyObject* self, PyObject* const* args,
 
 // The argument descriptions of method `method` for every class, indexed by
 // class; messages name it "{Class}.{method}()".
-std::vector<ArgSpec> make_method_specs(const char* method,
-                                       std::span<const char* const> names,
-                                       size_t required, bool lenient_names);
+std::vector<Signature> make_method_signatures(const char* method,
+                                              std::span<const char* const> names,
+                                              size_t required, bool lenient_names);
 
 // Tests the receiver of a method: RuntimeError-free instance test, or
 // TypeError "'{}' object is not an instance of '{}'" and false.

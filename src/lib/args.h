@@ -14,7 +14,7 @@
 
 namespace zarnu {
 
-struct ArgSpec {
+struct Signature {
   // Full name used at the head of every message, e.g. "If.__new__()".
   std::string full_name;
   // Parameter names in order; all positional-or-keyword.
@@ -28,11 +28,11 @@ struct ArgSpec {
 
 // Binds a vectorcall/fastcall argument vector into `slots` (borrowed
 // references, NULL for unbound). Returns false with TypeError set.
-bool bind_fastcall(const ArgSpec& spec, PyObject* const* args, Py_ssize_t nargs,
-                   PyObject* kwnames, PyObject** slots);
+bool bind_fastcall(const Signature& signature, PyObject* const* args,
+                   Py_ssize_t nargs, PyObject* kwnames, PyObject** slots);
 
 // Same for a tp_new style (tuple, dict-or-NULL) call.
-bool bind_tuple_dict(const ArgSpec& spec, PyObject* args, PyObject* kwargs,
-                     PyObject** slots);
+bool bind_tuple_dict(const Signature& signature, PyObject* args,
+                     PyObject* kwargs, PyObject** slots);
 
 }  // namespace zarnu

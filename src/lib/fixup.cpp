@@ -49,9 +49,9 @@ Ref single_block_item(PyObject* item) {
 PyObject* fixup_curly_offsets(PyObject*, PyObject* const* args, Py_ssize_t nargs,
                               PyObject* kwnames) {
   return guarded<PyObject*>(nullptr, [&]() -> PyObject* {
-    static const ArgSpec spec{"fixup_curly_offsets()", kParams, 1};
+    static const Signature signature{"fixup_curly_offsets()", kParams, 1};
     PyObject* nodes = nullptr;
-    if (!bind_fastcall(spec, args, nargs, kwnames, &nodes)) return nullptr;
+    if (!bind_fastcall(signature, args, nargs, kwnames, &nodes)) return nullptr;
     if (!PyList_Check(nodes)) {
       raise_not_instance(nodes, "list");
       prefix_argument_error("nodes");

@@ -106,9 +106,9 @@ void raise_incompatible_language(const TSLanguage* language) {
 // Zarnu(): new reference, or NULL with the exception set.
 PyObject* parser_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
   return guarded<PyObject*>(nullptr, [&]() -> PyObject* {
-    static const ArgSpec spec{"Zarnu.__new__()", {}, 0};
+    static const Signature signature{"Zarnu.__new__()", {}, 0};
     PyObject* no_slots[1];
-    if (!bind_tuple_dict(spec, args, kwargs, no_slots)) return nullptr;
+    if (!bind_tuple_dict(signature, args, kwargs, no_slots)) return nullptr;
     const translate::Grammar* grammar = translate::load_grammar();
     if (!grammar) return nullptr;
     ParserPtr parser(ts_parser_new(), ts_parser_delete);
@@ -137,9 +137,9 @@ PyObject* parser_parse(PyObject* obj, PyObject* const* args, Py_ssize_t nargs,
                        PyObject* kwnames) {
   return guarded<PyObject*>(nullptr, [&]() -> PyObject* {
     static const char* const names[] = {"code", "filename"};
-    static const ArgSpec spec{"Zarnu.parse()", names, 1};
+    static const Signature signature{"Zarnu.parse()", names, 1};
     PyObject* slots[2];
-    if (!bind_fastcall(spec, args, nargs, kwnames, slots)) return nullptr;
+    if (!bind_fastcall(signature, args, nargs, kwnames, slots)) return nullptr;
 
     ParserObject* self = as_parser(obj);
     Hold hold(self);
@@ -192,7 +192,7 @@ PyType_Slot parser_slots[] = {
     {0, nullptr},
 };
 
-PyType_Spec parser_spec = {
+PyType_Spec parser_type_spec = {
     "builtins.Zarnu",
     static_cast<int>(sizeof(ParserObject)),
     0,
@@ -208,7 +208,8 @@ PyTypeObject* request_parser_type() {
   if (PyTypeObject* type = parser_type_slot.load(std::memory_order_acquire)) {
     return type;
   }
-  auto* created = reinterpret_cast<PyTypeObject*>(PyType_FromSpec(&parser_spec));
+  auto* created =
+      reinterpret_cast<PyTypeObject*>(PyType_FromSpec(&parser_type_spec));
   if (!created) {
     on_failure();
     raise_chained(PyExc_RuntimeError,

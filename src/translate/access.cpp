@@ -15,29 +15,6 @@ using ast::NodeClass;
 
 namespace {
 
-// The translation of an operand as a new reference; None when the node is
-// absent, gives nothing or fails.
-Ref operand(TSNode node, Ctx& ctx) {
-  return translate_child(node, ctx).take_or_none();
-}
-
-// The `name` of a translated name (a Constant's); the object itself when it
-// has none, as a class word does (a plain str).
-Ref name_or_self(Ref obj) {
-  Ref name = Ref::steal(PyObject_GetAttrString(obj.get(), "name"));
-  if (name) return name;
-  PyErr_Clear();
-  return obj;
-}
-
-Ref text_or_empty(TSNode node, const Ctx& ctx) {
-  return ts_node_is_null(node) ? make_str("") : text_str(node, ctx);
-}
-
-bool is_comment(TSNode node, const Ctx& ctx) {
-  return ctx.kind(node) == Kind::Comment;
-}
-
 // The "=>" of `k => v`, an anonymous token without a kind of its own here.
 bool is_double_arrow(TSNode node, const Ctx& ctx) {
   static const TSSymbol arrow = ts_language_symbol_for_name(
@@ -55,16 +32,9 @@ Outcome translate_property_access(TSNode node, Ctx& ctx, uint64_t lineno) {
   const NodeClass cls = ctx.kind(node) == Kind::NullsafeMemberAccessExpression
                             ? NodeClass::NullsafePropertyAccess
                             : NodeClass::ObjectProperty;
-  Ref object = operand(ctx.field(node, Field::Object), ctx);
-  const TSNode name_node = ctx.field(node, Field::Name);
-  Ref name;
-  if (!ts_node_is_null(name_node) && ctx.kind(name_node) == Kind::VariableName) {
-    Outcome value = translate_with_ctx(name_node, ctx);
-    if (value.failed()) return value;
-    name = std::move(value).take_or_none();
-  } else {
-    name = text_or_empty(name_node, ctx);
-  }
+  Ref object = field_or_none(node, Field::Object, ctx);
+  Ref name = member_name(node, ctx);
+  if (!name) return Outcome::failure();
   return ast::make(cls, lineno, std::move(object), std::move(name));
 }
 
@@ -108,11 +78,7 @@ Outcome translate_static_property(TSNode node, Ctx& ctx, uint64_t lineno) {
   const TSNode name_node = ctx.field(node, Field::Name);
   Ref name;
   if (!ts_node_is_null(name_node) && text_of(name_node, ctx).starts_with('$')) {
-    name = ast::make(NodeClass::Variable, lineno, text_str(name_node, ctx));
-    if (!name) {
-      PyErr_Clear();
-      name = Ref::none();
-    }
+    name = or_none(ast::make(NodeClass::Variable, lineno, text_str(name_node, ctx)));
   } else {
     name = text_or_empty(name_node, ctx);
   }
@@ -129,7 +95,7 @@ Outcome translate_subscript(TSNode node, Ctx& ctx, uint64_t lineno) {
   const TSNode index_node = named_child(node, 1, ctx);
   Ref index = Ref::none();
   if (!ts_node_is_null(index_node)) {
-    index = operand(index_node, ctx);
+    index = child_or_none(index_node, ctx);
     // A constant offset stands as its name: $a[FOO] has the offset "FOO".
     if (is_name_node(index_node, ctx)) index = name_or_self(std::move(index));
   }
@@ -137,27 +103,27 @@ Outcome translate_subscript(TSNode node, Ctx& ctx, uint64_t lineno) {
       ctx.kind(base_node) == Kind::MemberAccessExpression) {
     const TSNode property = ctx.field(base_node, Field::Name);
     if (!ts_node_is_null(property) && ctx.kind(property) == Kind::VariableName) {
-      Ref object = operand(ctx.field(base_node, Field::Object), ctx);
+      Ref object = field_or_none(base_node, Field::Object, ctx);
       Ref offset = ast::make(NodeClass::ArrayOffset, lineno,
-                             operand(property, ctx), std::move(index));
+                             child_or_none(property, ctx), std::move(index));
       if (!offset) return Outcome::failure();
       return ast::make(NodeClass::ObjectProperty, lineno, std::move(object),
                        std::move(offset));
     }
   }
-  return ast::make(NodeClass::ArrayOffset, lineno, operand(base_node, ctx),
+  return ast::make(NodeClass::ArrayOffset, lineno, child_or_none(base_node, ctx),
                    std::move(index));
 }
 
 // The parts of an element: `k => v` has a key before its "=>" and a value
 // after it, `v`, `&v` and `...v` a value alone. Comments are passed over.
-struct ElementParts {
+struct ElementPieces {
   TSNode key{};
   TSNode value{};
 };
 
-ElementParts element_parts(TSNode element, const Ctx& ctx) {
-  ElementParts parts;
+ElementPieces element_parts(TSNode element, const Ctx& ctx) {
+  ElementPieces parts;
   bool after_arrow = false;
   for (Children child(element); child.next();) {
     const TSNode current = child.node();
@@ -181,11 +147,11 @@ ElementParts element_parts(TSNode element, const Ctx& ctx) {
 // The "&" and "..." forms keep the default translation of their operand, a
 // one-item list; only the "&" form is by reference.
 Ref translate_array_element(TSNode element, Ctx& ctx) {
-  const ElementParts parts = element_parts(element, ctx);
+  const ElementPieces parts = element_parts(element, ctx);
   const bool by_ref =
       !ts_node_is_null(parts.value) && ctx.kind(parts.value) == Kind::ByRef;
-  Ref key = operand(parts.key, ctx);
-  Ref value = operand(parts.value, ctx);
+  Ref key = child_or_none(parts.key, ctx);
+  Ref value = child_or_none(parts.value, ctx);
   return ast::make(NodeClass::ArrayElement, line_of(element), std::move(key),
                    std::move(value), Ref::boolean(by_ref));
 }
@@ -207,11 +173,7 @@ Outcome translate_array(TSNode node, Ctx& ctx, uint64_t lineno) {
 // An element met outside an array literal, as the operand of `yield $k =>
 // $v`: the value alone, the last part.
 Outcome translate_lone_array_element(TSNode node, Ctx& ctx, uint64_t) {
-  TSNode last{};
-  for (Children child(node); child.next_named();) {
-    if (!is_comment(child.node(), ctx)) last = child.node();
-  }
-  return translate_child(last, ctx);
+  return translate_child(last_named_child(node, ctx), ctx);
 }
 
 // new Foo(1)       -> New("Foo", [Parameter(1, False)])
@@ -230,8 +192,7 @@ Outcome translate_new(TSNode node, Ctx& ctx, uint64_t lineno) {
       designator = text_of(current, ctx);
     }
   }
-  Ref params = ts_node_is_null(arguments) ? Ref::steal(PyList_New(0))
-                                          : translate_named_children(arguments, ctx);
+  Ref params = translate_named_children(arguments, ctx);
   if (!params) return Outcome::failure();
   return ast::make(NodeClass::New, lineno, make_str(designator), std::move(params));
 }

@@ -16,41 +16,6 @@ using ast::NodeClass;
 
 namespace {
 
-// The translation of an operand as a new reference; None when the node is
-// absent, gives nothing or fails.
-Ref operand(TSNode node, Ctx& ctx) {
-  return translate_child(node, ctx).take_or_none();
-}
-
-// The `name` of a translated name (a Constant's, a MagicConstant's); the
-// object itself when it has none, as a class word does (a plain str).
-Ref name_or_self(Ref obj) {
-  Ref name = Ref::steal(PyObject_GetAttrString(obj.get(), "name"));
-  if (name) return name;
-  PyErr_Clear();
-  return obj;
-}
-
-// A new list of the translated arguments of the list node; an empty list
-// when there is none. NULL only when the list cannot be made.
-Ref translate_arguments(TSNode arguments, Ctx& ctx) {
-  if (ts_node_is_null(arguments)) return Ref::steal(PyList_New(0));
-  return translate_named_children(arguments, ctx);
-}
-
-// The member name of `$o->m()` and `A::m()`: a variable (`$o->$m()`,
-// `$o->{$m}()`) is translated, and its failure is the call's; any other form
-// is kept as written; "" when absent. A new reference, or NULL with the
-// exception set.
-Ref member_name(TSNode node, Ctx& ctx) {
-  const TSNode name = ctx.field(node, Field::Name);
-  if (ts_node_is_null(name)) return make_str("");
-  if (ctx.kind(name) != Kind::VariableName) return text_str(name, ctx);
-  Outcome value = translate_with_ctx(name, ctx);
-  if (value.failed()) return Ref();
-  return std::move(value).take_or_none();
-}
-
 // An item of an intrinsic's argument list as the intrinsic holds it: a
 // plain argument gives its operand, a named argument (or anything else)
 // stays as it is. A new reference.
@@ -105,7 +70,7 @@ TSNode argument_value(TSNode node, TSNode except, const Ctx& ctx) {
   TSNode value{};
   for (Children child(node); child.next_named();) {
     const TSNode current = child.node();
-    if (ctx.kind(current) == Kind::Comment || ts_node_eq(current, except)) continue;
+    if (is_comment(current, ctx) || ts_node_eq(current, except)) continue;
     value = current;
   }
   return value;
@@ -120,7 +85,7 @@ Outcome translate_function_call(TSNode node, Ctx& ctx, uint64_t lineno) {
   const TSNode callee_node = ctx.field(node, Field::Function);
   const bool has_callee = !ts_node_is_null(callee_node);
   const bool written_name = has_callee && is_name_node(callee_node, ctx);
-  Ref callee = operand(callee_node, ctx);
+  Ref callee = child_or_none(callee_node, ctx);
   const TSNode arguments = ctx.field(node, Field::Arguments);
 
   // Comes before the intrinsic names: `isset(...)` is a callable.
@@ -129,7 +94,7 @@ Outcome translate_function_call(TSNode node, Ctx& ctx, uint64_t lineno) {
     return ast::make(NodeClass::FirstClassCallable, lineno, std::move(callee));
   }
 
-  Ref params = translate_arguments(arguments, ctx);
+  Ref params = translate_named_children(arguments, ctx);
   if (!params) return Outcome::failure();
   if (has_callee) {
     std::optional<Outcome> intrinsic = translate_intrinsic_call(
@@ -158,7 +123,7 @@ Outcome translate_function_call(TSNode node, Ctx& ctx, uint64_t lineno) {
 // [Variable("$a")], which tells it from a plain argument.
 Outcome translate_argument(TSNode node, Ctx& ctx, uint64_t lineno) {
   const TSNode name = ctx.field(node, Field::Name);
-  Ref value = operand(argument_value(node, name, ctx), ctx);
+  Ref value = child_or_none(argument_value(node, name, ctx), ctx);
   if (!ts_node_is_null(name)) {
     return ast::make(NodeClass::NamedArgument, lineno, text_str(name, ctx),
                      std::move(value));
@@ -173,10 +138,10 @@ Outcome translate_argument(TSNode node, Ctx& ctx, uint64_t lineno) {
 // `$o->m(...)` has no callable form of its own: the placeholder gives no
 // argument.
 Outcome translate_method_call(TSNode node, Ctx& ctx, uint64_t lineno) {
-  Ref object = operand(ctx.field(node, Field::Object), ctx);
+  Ref object = field_or_none(node, Field::Object, ctx);
   Ref name = member_name(node, ctx);
   if (!name) return Outcome::failure();
-  Ref params = translate_arguments(ctx.field(node, Field::Arguments), ctx);
+  Ref params = translate_named_children(ctx.field(node, Field::Arguments), ctx);
   if (!params) return Outcome::failure();
   return ast::make(NodeClass::MethodCall, lineno, std::move(object),
                    std::move(name), std::move(params));
@@ -185,10 +150,9 @@ Outcome translate_method_call(TSNode node, Ctx& ctx, uint64_t lineno) {
 // $o?->m(1) -> NullsafeCall(object, "m", params)
 // The name is always the text as written: `$o?->$m()` gives "$m".
 Outcome translate_nullsafe_call(TSNode node, Ctx& ctx, uint64_t lineno) {
-  Ref object = operand(ctx.field(node, Field::Object), ctx);
-  const TSNode name_node = ctx.field(node, Field::Name);
-  Ref name = ts_node_is_null(name_node) ? make_str("") : text_str(name_node, ctx);
-  Ref params = translate_arguments(ctx.field(node, Field::Arguments), ctx);
+  Ref object = field_or_none(node, Field::Object, ctx);
+  Ref name = make_str(field_text(node, Field::Name, ctx));
+  Ref params = translate_named_children(ctx.field(node, Field::Arguments), ctx);
   if (!params) return Outcome::failure();
   return ast::make(NodeClass::NullsafeCall, lineno, std::move(object),
                    std::move(name), std::move(params));
@@ -201,7 +165,7 @@ Outcome translate_static_call(TSNode node, Ctx& ctx, uint64_t lineno) {
                                           : call_scope_name(scope_node, ctx);
   Ref name = member_name(node, ctx);
   if (!name) return Outcome::failure();
-  Ref params = translate_arguments(ctx.field(node, Field::Arguments), ctx);
+  Ref params = translate_named_children(ctx.field(node, Field::Arguments), ctx);
   if (!params) return Outcome::failure();
   return ast::make(NodeClass::StaticMethodCall, lineno, std::move(scope),
                    std::move(name), std::move(params));

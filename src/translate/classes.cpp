@@ -19,52 +19,15 @@ using ast::NodeClass;
 
 namespace {
 
-// The text of the child in `field`, borrowed; "" when there is none.
-std::string_view field_text(TSNode node, Field field, const Ctx& ctx) {
-  const TSNode child = ctx.field(node, field);
-  return ts_node_is_null(child) ? std::string_view() : text_of(child, ctx);
-}
-
-// The soft translation of `node`: None when it is null, gives nothing or
-// fails.
-Ref value_or_none(TSNode node, Ctx& ctx) {
-  return translate_child(node, ctx).take_or_none();
-}
-
-// Words and names listed in a declaration's header are best effort: one that
-// cannot be added is left out rather than failing the declaration.
-void append_word(PyObject* list, Ref word) {
-  if (!word || PyList_Append(list, word.get()) < 0) PyErr_Clear();
-}
-
-// A list result contributes its items, any other value itself.
-bool append_spliced(PyObject* list, Ref value) {
-  if (!PyList_Check(value.get())) return PyList_Append(list, value.get()) == 0;
-  const Py_ssize_t count = PyList_GET_SIZE(value.get());
-  for (Py_ssize_t i = 0; i < count; ++i) {
-    if (PyList_Append(list, PyList_GET_ITEM(value.get(), i)) < 0) return false;
-  }
-  return true;
-}
-
 // Calls `visit` with the text of each named child of a clause such as
 // `implements A, B` or `extends A, B`. A comment between the names is no
 // name.
 template <class Visit>
 void for_each_listed_name(TSNode clause, const Ctx& ctx, Visit&& visit) {
   for (Children child(clause); child.next_named();) {
-    if (ctx.kind(child.node()) == Kind::Comment) continue;
+    if (is_comment(child.node(), ctx)) continue;
     visit(text_of(child.node(), ctx));
   }
-}
-
-// The first child of `kind` among the node's children; a null node when
-// there is none.
-TSNode first_child_of_kind(TSNode node, Kind kind, const Ctx& ctx) {
-  for (Children child(node); child.next();) {
-    if (ctx.kind(child.node()) == kind) return child.node();
-  }
-  return TSNode{};
 }
 
 // `implements A, B` of a class or enum, appended to `implements`.
@@ -99,10 +62,7 @@ bool walk_members(TSNode declaration, Ctx& ctx, PyObject* nodes,
       if (!taken.ok) return false;
       continue;
     }
-    Outcome value = translate_with_ctx(member, ctx);
-    if (value.failed()) return false;
-    if (value.is_nothing()) continue;
-    if (!append_spliced(nodes, std::move(value).take())) return false;
+    if (!append_statement(nodes, translate_with_ctx(member, ctx))) return false;
   }
   return true;
 }
@@ -113,10 +73,7 @@ Special no_special_members(TSNode) { return {}; }
 // translation gives it.
 Special take_trait_use(TSNode member, Ctx& ctx, PyObject* traits) {
   if (ctx.kind(member) != Kind::UseDeclaration) return {};
-  Outcome value = translate_with_ctx(member, ctx);
-  if (value.failed()) return {true, false};
-  if (value.is_nothing()) return {true, true};
-  return {true, PyList_Append(traits, value.get()) == 0};
+  return {true, append_item(traits, translate_with_ctx(member, ctx))};
 }
 
 // const A = 1, B; in a class body -> ClassConstants([ClassConstant("A", 1),
@@ -130,11 +87,9 @@ Special take_class_constants(TSNode member, Ctx& ctx, PyObject* nodes,
   for (Children child(member); child.next_named();) {
     const TSNode element = child.node();
     if (ctx.kind(element) != Kind::ConstElement) continue;
-    const TSNode name = named_child(element, 0, ctx);
-    Ref constant = ast::make(
-        NodeClass::ClassConstant, lineno,
-        make_str(ts_node_is_null(name) ? std::string_view() : text_of(name, ctx)),
-        value_or_none(named_child(element, 1, ctx), ctx));
+    Ref constant = ast::make(NodeClass::ClassConstant, lineno,
+                             text_or_empty(named_child(element, 0, ctx), ctx),
+                             child_or_none(named_child(element, 1, ctx), ctx));
     if (!constant || PyList_Append(constants.get(), constant.get()) < 0) {
       return {true, false};
     }
@@ -150,7 +105,7 @@ Special take_enum_case(TSNode member, Ctx& ctx, PyObject* nodes) {
   if (ctx.kind(member) != Kind::EnumCase) return {};
   Ref value = ast::make(NodeClass::EnumCase, line_of(member),
                         make_str(field_text(member, Field::Name, ctx)),
-                        value_or_none(ctx.field(member, Field::Value), ctx));
+                        field_or_none(member, Field::Value, ctx));
   return {true, value && PyList_Append(nodes, value.get()) == 0};
 }
 
@@ -168,7 +123,7 @@ Ref property_hooks(TSNode list, Ctx& ctx) {
     Ref node = ast::make(
         NodeClass::PropertyHook, line_of(hook),
         make_str(ts_node_is_null(name) ? std::string() : lowered_text(name, ctx)),
-        std::move(params), value_or_none(ctx.field(hook, Field::Body), ctx));
+        std::move(params), field_or_none(hook, Field::Body, ctx));
     if (!node || PyList_Append(hooks.get(), node.get()) < 0) return Ref();
   }
   return hooks;
@@ -187,10 +142,7 @@ Ref method_reference(std::string_view text, uint64_t lineno) {
 bool append_alias_rules(TSNode list, Ctx& ctx, PyObject* renames) {
   for (Children child(list); child.next_named();) {
     if (ctx.kind(child.node()) != Kind::UseAsClause) continue;
-    Outcome rule = translate_with_ctx(child.node(), ctx);
-    if (rule.failed()) return false;
-    if (rule.is_nothing()) continue;
-    if (PyList_Append(renames, rule.get()) < 0) return false;
+    if (!append_item(renames, translate_with_ctx(child.node(), ctx))) return false;
   }
   return true;
 }
@@ -320,13 +272,13 @@ Outcome translate_property_declaration(TSNode node, Ctx& ctx, uint64_t lineno) {
         append_word(modifiers.get(), make_str("readonly"));
         break;
       case Kind::VisibilityModifier:
-        append_word(modifiers.get(), make_str(trimmed_text(current, ctx)));
+        append_word(modifiers.get(), trimmed_str(current, ctx));
         break;
       case Kind::PropertyElement: {
         Ref variable = ast::make(
             NodeClass::ClassVariable, lineno,
             make_str(field_text(current, Field::Name, ctx)),
-            value_or_none(ctx.field(current, Field::DefaultValue), ctx));
+            field_or_none(current, Field::DefaultValue, ctx));
         if (!variable || PyList_Append(nodes.get(), variable.get()) < 0) {
           return Outcome::failure();
         }

@@ -19,31 +19,9 @@ namespace zarnu::translate {
 
 using ast::NodeClass;
 
-// statements.cpp: the flat operands of `$a, $b, $c`.
-Ref translate_sequence(TSNode node, Ctx& ctx);
-
 namespace {
 
 bool append(PyObject* list, PyObject* item) { return PyList_Append(list, item) == 0; }
-
-// Appends each item of `items`, a list, to `list`.
-bool append_items(PyObject* list, PyObject* items) {
-  const Py_ssize_t count = PyList_GET_SIZE(items);
-  for (Py_ssize_t i = 0; i < count; ++i) {
-    PyObject* item = PyList_GetItem(items, i);  // borrowed
-    if (!item || !append(list, item)) return false;
-  }
-  return true;
-}
-
-// Appends a statement's translation to a statement list: nothing adds
-// nothing, a list gives its items. False with the exception set on failure.
-bool append_statement(PyObject* list, const Outcome& item) {
-  if (item.failed()) return false;
-  if (item.is_nothing()) return true;
-  if (PyList_Check(item.get())) return append_items(list, item.get());
-  return append(list, item.get());
-}
 
 // --- if ----------------------------------------------------------------------
 
@@ -75,18 +53,17 @@ Ref merge_inline_text(Branch& branch) {
   Ref items = Ref::steal(PyList_New(0));
   if (!items) return items;
   PyObject* body = branch.body.get();
-  if (PyList_Check(body)) {
-    if (!append_items(items.get(), body)) return Ref();
-  } else if (is_block(body)) {
+  if (is_block(body)) {
     Ref statements = Ref::steal(PyObject_GetAttrString(body, "nodes"));
     if (!statements) return Ref();
-    if (PyList_Check(statements.get()) && !append_items(items.get(), statements.get())) {
+    if (PyList_Check(statements.get()) &&
+        !append_spliced(items.get(), statements.get())) {
       return Ref();
     }
-  } else if (body != Py_None) {
-    if (!append(items.get(), body)) return Ref();
+  } else if (body != Py_None && !append_spliced(items.get(), body)) {
+    return Ref();
   }
-  if (!append_items(items.get(), branch.text.get())) return Ref();
+  if (!append_spliced(items.get(), branch.text.get())) return Ref();
   return ast::make(NodeClass::Block, std::nullopt, std::move(items));
 }
 
@@ -96,10 +73,9 @@ bool open_clause(Branch& branch, TSNode clause, Ctx& ctx) {
   branch.clause = clause;
   branch.condition.reset();
   if (ctx.kind(clause) == Kind::ElseIfClause) {
-    branch.condition =
-        translate_child(ctx.field(clause, Field::Condition), ctx).take_or_none();
+    branch.condition = field_or_none(clause, Field::Condition, ctx);
   }
-  branch.body = translate_child(ctx.field(clause, Field::Body), ctx).take_or_none();
+  branch.body = field_or_none(clause, Field::Body, ctx);
   branch.text.reset();
   for (Children child(clause); child.next_named();) {
     if (ctx.kind(child.node()) != Kind::TextInterpolation) continue;
@@ -131,9 +107,9 @@ bool close_clause(Branch& branch, PyObject* elseifs, Ref& else_) {
 // The grammar hangs such text on the if statement after the branch it ends;
 // it goes with that branch.
 Outcome translate_if(TSNode node, Ctx& ctx, uint64_t lineno) {
-  Ref condition = translate_child(ctx.field(node, Field::Condition), ctx).take_or_none();
+  Ref condition = field_or_none(node, Field::Condition, ctx);
   Branch then_branch;
-  then_branch.body = translate_child(ctx.field(node, Field::Body), ctx).take_or_none();
+  then_branch.body = field_or_none(node, Field::Body, ctx);
   Ref elseifs = Ref::steal(PyList_New(0));
   if (!elseifs) return Outcome::failure();
   Ref else_ = Ref::none();
@@ -211,7 +187,7 @@ Outcome loop_body(TSNode node, Ctx& ctx) {
 Ref for_clause(TSNode clause, Ctx& ctx) {
   if (ts_node_is_null(clause)) return Ref::none();
   if (ctx.kind(clause) != Kind::SequenceExpression) {
-    return translate_child(clause, ctx).take_or_none();
+    return child_or_none(clause, ctx);
   }
   Ref items = translate_sequence(clause, ctx);
   if (items) return items;
@@ -233,7 +209,7 @@ Outcome translate_for(TSNode node, Ctx& ctx, uint64_t lineno) {
 // while ($a) { $b; } -> While(Variable("$a"), Block([Variable("$b")]))
 // while ($a);        -> While(Variable("$a"), Block([]))
 Outcome translate_while(TSNode node, Ctx& ctx, uint64_t lineno) {
-  Ref condition = translate_child(ctx.field(node, Field::Condition), ctx).take_or_none();
+  Ref condition = field_or_none(node, Field::Condition, ctx);
   Outcome body = loop_body(node, ctx);
   Ref node_value = body.has_value() ? std::move(body).take() : empty_block(lineno);
   return ast::make(NodeClass::While, lineno, std::move(condition), std::move(node_value));
@@ -242,7 +218,7 @@ Outcome translate_while(TSNode node, Ctx& ctx, uint64_t lineno) {
 // do { $a; } while ($b); -> DoWhile(Block([Variable("$a")]), Variable("$b"))
 Outcome translate_do(TSNode node, Ctx& ctx, uint64_t lineno) {
   Ref body = loop_body(node, ctx).take_or_none();
-  Ref condition = translate_child(ctx.field(node, Field::Condition), ctx).take_or_none();
+  Ref condition = field_or_none(node, Field::Condition, ctx);
   return ast::make(NodeClass::DoWhile, lineno, std::move(body), std::move(condition));
 }
 
@@ -251,14 +227,14 @@ Outcome translate_do(TSNode node, Ctx& ctx, uint64_t lineno) {
 Ref by_ref_target(TSNode by_ref, TSNode fallback, Ctx& ctx) {
   const TSNode target = named_child(by_ref, 0, ctx);
   const uint64_t lineno = line_of(ts_node_is_null(target) ? fallback : target);
-  Ref name = translate_child(target, ctx).take_or_none();
+  Ref name = child_or_none(target, ctx);
   return ast::make(NodeClass::ForeachVariable, lineno, std::move(name), Ref::boolean(true));
 }
 
 // foreach ($a as $v) {}        -> Foreach(Variable("$a"), None, ForeachVariable(Variable("$v"), False), Block([]))
 // foreach ($a as $k => &$v) {} -> Foreach(Variable("$a"), Variable("$k"), ForeachVariable(Variable("$v"), True), Block([]))
 Outcome translate_foreach(TSNode node, Ctx& ctx, uint64_t lineno) {
-  Ref subject = translate_child(named_child(node, 0, ctx), ctx).take_or_none();
+  Ref subject = first_child_or_none(node, ctx);
   const TSNode body = ctx.field(node, Field::Body);
   TSNode target = named_child(node, 1, ctx);
   if (!ts_node_is_null(target) &&
@@ -270,7 +246,7 @@ Outcome translate_foreach(TSNode node, Ctx& ctx, uint64_t lineno) {
   if (ts_node_is_null(target)) {
     // No target written: both stay None.
   } else if (ctx.kind(target) == Kind::Pair) {
-    key = translate_child(named_child(target, 0, ctx), ctx).take_or_none();
+    key = child_or_none(named_child(target, 0, ctx), ctx);
     const TSNode target_value = named_child(target, 1, ctx);
     if (ts_node_is_null(target_value)) {
       value = ast::make(NodeClass::ForeachVariable, line_of(target), Ref::none(),
@@ -279,7 +255,7 @@ Outcome translate_foreach(TSNode node, Ctx& ctx, uint64_t lineno) {
       value = by_ref_target(target_value, target, ctx);
     } else {
       value = ast::make(NodeClass::ForeachVariable, line_of(target_value),
-                        translate_child(target_value, ctx).take_or_none(),
+                        child_or_none(target_value, ctx),
                         Ref::boolean(false));
     }
   } else if (ctx.kind(target) == Kind::ByRef) {
@@ -302,7 +278,7 @@ Outcome translate_foreach(TSNode node, Ctx& ctx, uint64_t lineno) {
 //   -> Switch(Variable("$a"), [Case(1, [Variable("$b")]), Default([Variable("$c")])])
 // A failure anywhere in the block leaves the cases [].
 Outcome translate_switch(TSNode node, Ctx& ctx, uint64_t lineno) {
-  Ref subject = translate_child(ctx.field(node, Field::Condition), ctx).take_or_none();
+  Ref subject = field_or_none(node, Field::Condition, ctx);
   Outcome block = translate_child(ctx.field(node, Field::Body), ctx);
   Ref cases = block.has_value() ? std::move(block).take() : Ref::steal(PyList_New(0));
   if (!cases) return Outcome::failure();
@@ -331,7 +307,7 @@ Outcome build_case(TSNode node, Ctx& ctx, std::span<const TSNode> trailing) {
     }
   }
   if (!is_case) return ast::make(NodeClass::Default, line_of(node), std::move(statements));
-  Ref expr = translate_child(value, ctx).take_or_none();
+  Ref expr = child_or_none(value, ctx);
   return ast::make(NodeClass::Case, line_of(node), std::move(expr), std::move(statements));
 }
 
@@ -361,8 +337,7 @@ Outcome translate_switch_block(TSNode node, Ctx& ctx, uint64_t) {
     } else {
       item = translate_with_ctx(children[i], ctx);
     }
-    if (item.failed()) return item;
-    if (item.has_value() && !append(cases.get(), item.get())) return Outcome::failure();
+    if (!append_item(cases.get(), item)) return Outcome::failure();
   }
   return cases;
 }
@@ -407,9 +382,8 @@ Outcome translate_try(TSNode node, Ctx& ctx, uint64_t lineno) {
 
 // catch (A | B $e) { $a; } -> Catch("A | B", Variable("$e"), [Variable("$a")])
 Outcome translate_catch(TSNode node, Ctx& ctx, uint64_t lineno) {
-  const TSNode type = ctx.field(node, Field::Type);
-  Ref class_name = ts_node_is_null(type) ? make_str("") : text_str(type, ctx);
-  Ref variable = translate_child(ctx.field(node, Field::Name), ctx).take_or_none();
+  Ref class_name = make_str(field_text(node, Field::Type, ctx));
+  Ref variable = field_or_none(node, Field::Name, ctx);
   Ref statements = body_statements(node, ctx);
   if (!statements) return Outcome::failure();
   return ast::make(NodeClass::Catch, lineno, std::move(class_name), std::move(variable),
@@ -460,9 +434,7 @@ Outcome translate_declare(TSNode node, Ctx& ctx, uint64_t lineno) {
       }
       continue;
     }
-    Outcome item = translate_with_ctx(part, ctx);
-    if (item.failed()) return item;
-    if (item.has_value() && !append(statements.get(), item.get())) {
+    if (!append_item(statements.get(), translate_with_ctx(part, ctx))) {
       return Outcome::failure();
     }
   }

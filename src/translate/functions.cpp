@@ -16,47 +16,10 @@ using ast::NodeClass;
 
 namespace {
 
-// The text of the child in `field`, borrowed; "" when there is none.
-std::string_view field_text(TSNode node, Field field, const Ctx& ctx) {
-  const TSNode child = ctx.field(node, field);
-  return ts_node_is_null(child) ? std::string_view() : text_of(child, ctx);
-}
-
-// The text of the child in `field` as a new str, or None when there is none.
-Ref field_text_or_none(TSNode node, Field field, const Ctx& ctx) {
-  const TSNode child = ctx.field(node, field);
-  return ts_node_is_null(child) ? Ref::none() : text_str(child, ctx);
-}
-
-// The soft translation of the child in `field`; None when it is missing,
-// gives nothing or fails.
-Ref field_value(TSNode node, Field field, Ctx& ctx) {
-  return translate_child(ctx.field(node, field), ctx).take_or_none();
-}
-
-// Modifier words are best effort: a word that cannot be added is left out
-// rather than failing the declaration.
-void append_word(PyObject* list, Ref word) {
-  if (!word || PyList_Append(list, word.get()) < 0) PyErr_Clear();
-}
-
-Ref trimmed_str(TSNode node, const Ctx& ctx) {
-  return make_str(trimmed_text(node, ctx));
-}
-
-// The parameters of a function or method, each translated softly; a new
-// empty list when the declaration has none. NULL only when no list can be
-// made.
-Ref declared_parameters(TSNode node, Ctx& ctx) {
-  const TSNode parameters = ctx.field(node, Field::Parameters);
-  if (ts_node_is_null(parameters)) return Ref::steal(PyList_New(0));
-  return translate_named_children(parameters, ctx);
-}
-
 // The statements of a function or method body: a Block's list, None when
 // there is no body or it gives nothing.
 Ref body_statements(TSNode node, Ctx& ctx) {
-  return unwrap_block_body(field_value(node, Field::Body, ctx));
+  return unwrap_block_body(field_or_none(node, Field::Body, ctx));
 }
 
 // `function f() use (...)`'s `$x` and `&$y`, appended to `vars`.
@@ -69,14 +32,11 @@ bool append_lexical_variables(TSNode clause, Ctx& ctx, PyObject* vars) {
         variable = ast::make(NodeClass::LexicalVariable, line_of(current),
                              text_str(current, ctx), Ref::boolean(false));
         break;
-      case Kind::ByRef: {
-        const TSNode inner = named_child(current, 0, ctx);
+      case Kind::ByRef:
         variable = ast::make(NodeClass::LexicalVariable, line_of(current),
-                             make_str(ts_node_is_null(inner) ? std::string_view()
-                                                             : text_of(inner, ctx)),
+                             text_or_empty(named_child(current, 0, ctx), ctx),
                              Ref::boolean(true));
         break;
-      }
       default:
         continue;
     }
@@ -94,7 +54,7 @@ Outcome translate_function_definition(TSNode node, Ctx& ctx, uint64_t lineno) {
   Ref nodes;
   {
     auto function = ctx.enter_function(field_text(node, Field::Name, ctx));
-    params = declared_parameters(node, ctx);
+    params = translate_named_children(ctx.field(node, Field::Parameters), ctx);
     if (!params) return Outcome::failure();
     nodes = body_statements(node, ctx);
   }
@@ -131,7 +91,7 @@ Outcome translate_method_declaration(TSNode node, Ctx& ctx, uint64_t lineno) {
   }
   const std::string_view name = field_text(node, Field::Name, ctx);
   auto method = ctx.enter_method(name);
-  Ref params = declared_parameters(node, ctx);
+  Ref params = translate_named_children(ctx.field(node, Field::Parameters), ctx);
   if (!params) return Outcome::failure();
   Ref nodes = body_statements(node, ctx);
   // An abstract or interface method has a body of no statements.
@@ -159,10 +119,9 @@ Outcome translate_anonymous_function(TSNode node, Ctx& ctx, uint64_t lineno) {
         break;
       case Kind::FormalParameters:
         for (Children parameter(current); parameter.next_named();) {
-          Outcome item = translate_with_ctx(parameter.node(), ctx);
-          if (item.failed()) return item;
-          if (item.is_nothing()) continue;
-          if (PyList_Append(params.get(), item.get()) < 0) return Outcome::failure();
+          if (!append_item(params.get(), translate_with_ctx(parameter.node(), ctx))) {
+            return Outcome::failure();
+          }
         }
         break;
       case Kind::AnonymousFunctionUseClause:
@@ -211,14 +170,14 @@ Outcome translate_arrow_function(TSNode node, Ctx& ctx, uint64_t lineno) {
   }
   return ast::make(NodeClass::ArrowFunction, lineno, std::move(params),
                    field_text_or_none(node, Field::ReturnType, ctx),
-                   field_value(node, Field::Body, ctx), Ref::boolean(is_ref));
+                   field_or_none(node, Field::Body, ctx), Ref::boolean(is_ref));
 }
 
 // ?int &$a = 1 -> FormalParameter("$a", 1, True, "?int")
 Outcome translate_simple_parameter(TSNode node, Ctx& ctx, uint64_t lineno) {
   return ast::make(NodeClass::FormalParameter, lineno,
                    make_str(field_text(node, Field::Name, ctx)),
-                   field_value(node, Field::DefaultValue, ctx),
+                   field_or_none(node, Field::DefaultValue, ctx),
                    Ref::boolean(has_reference_modifier(node, ctx)),
                    field_text_or_none(node, Field::Type, ctx));
 }
@@ -254,7 +213,7 @@ Outcome translate_property_promotion_parameter(TSNode node, Ctx& ctx,
   }
   return ast::make(NodeClass::ConstructorParameter, lineno, std::move(modifiers),
                    make_str(name), field_text_or_none(node, Field::Type, ctx),
-                   field_value(node, Field::DefaultValue, ctx));
+                   field_or_none(node, Field::DefaultValue, ctx));
 }
 
 constexpr HandlerEntry kFunctionHandlers[] = {

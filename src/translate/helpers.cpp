@@ -1,6 +1,9 @@
 // The shared child-translation operations.
 #include "translate/helpers.h"
 
+#include <algorithm>
+#include <vector>
+
 #include "ast/node.h"
 #include "lib/errors.h"
 #include "translate/text.h"
@@ -10,21 +13,6 @@ namespace zarnu::translate {
 using ast::NodeClass;
 
 namespace {
-
-bool is_comment(TSNode node, const Ctx& ctx) {
-  return ctx.kind(node) == Kind::Comment;
-}
-
-// `ref`, or None (the error consumed) when it is NULL.
-Ref or_none(Ref ref) {
-  if (ref) return ref;
-  PyErr_Clear();
-  return Ref::none();
-}
-
-Ref translated_or_none(TSNode node, Ctx& ctx) {
-  return translate_child(node, ctx).take_or_none();
-}
 
 // "self", "static" or "parent" in any letter case give the lowercase word;
 // any other text is kept as written.
@@ -70,6 +58,25 @@ TSNode named_child(TSNode node, size_t index, const Ctx& ctx) {
   return TSNode{};
 }
 
+TSNode last_named_child(TSNode node, const Ctx& ctx) {
+  TSNode last{};
+  for (Children child(node); child.next_named();) {
+    if (!is_comment(child.node(), ctx)) last = child.node();
+  }
+  return last;
+}
+
+TSNode first_child_of_kind(TSNode node, Kind kind, const Ctx& ctx) {
+  for (Children child(node); child.next();) {
+    if (ctx.kind(child.node()) == kind) return child.node();
+  }
+  return TSNode{};
+}
+
+bool is_comment(TSNode node, const Ctx& ctx) {
+  return ctx.kind(node) == Kind::Comment;
+}
+
 Outcome translate_child(TSNode node, Ctx& ctx) {
   if (ts_node_is_null(node)) return Outcome::nothing();
   Outcome result = translate_with_ctx(node, ctx);
@@ -82,9 +89,21 @@ Outcome try_translate_child(TSNode node, Ctx& ctx) {
   return translate_with_ctx(node, ctx);
 }
 
+Ref child_or_none(TSNode node, Ctx& ctx) {
+  return translate_child(node, ctx).take_or_none();
+}
+
+Ref field_or_none(TSNode node, Field field, Ctx& ctx) {
+  return child_or_none(ctx.field(node, field), ctx);
+}
+
+Ref first_child_or_none(TSNode node, Ctx& ctx) {
+  return child_or_none(named_child(node, 0, ctx), ctx);
+}
+
 Ref translate_named_children(TSNode node, Ctx& ctx) {
   Ref list = Ref::steal(PyList_New(0));
-  if (!list) return list;
+  if (!list || ts_node_is_null(node)) return list;
   for (Children child(node); child.next_named();) {
     Outcome item = translate_child(child.node(), ctx);
     if (!item.has_value()) continue;
@@ -93,24 +112,61 @@ Ref translate_named_children(TSNode node, Ctx& ctx) {
   return list;
 }
 
-Outcome translate_first_named_child(TSNode node, Ctx& ctx) {
-  return translate_child(named_child(node, 0, ctx), ctx);
+Ref try_translate_named_children(TSNode node, Ctx& ctx) {
+  Ref list = Ref::steal(PyList_New(0));
+  if (!list) return list;
+  for (Children child(node); child.next_named();) {
+    if (!append_item(list.get(), translate_with_ctx(child.node(), ctx))) return Ref();
+  }
+  return list;
 }
 
-Outcome condition_or_else(Outcome present, TSNode node, Ctx& ctx) {
-  if (present.has_value()) return present;
-  return translate_child(ctx.field(node, Field::Condition), ctx);
+// Walked with a work list: a long sequence nests as deep as it is long.
+Ref translate_sequence(TSNode node, Ctx& ctx) {
+  Ref items = Ref::steal(PyList_New(0));
+  if (!items) return items;
+  std::vector<TSNode> pending{node};
+  while (!pending.empty()) {
+    const TSNode current = pending.back();
+    pending.pop_back();
+    if (ctx.kind(current) != Kind::SequenceExpression) {
+      if (!append_item(items.get(), translate_with_ctx(current, ctx))) return Ref();
+      continue;
+    }
+    const auto first = static_cast<std::ptrdiff_t>(pending.size());
+    for (Children child(current); child.next_named();) pending.push_back(child.node());
+    std::reverse(pending.begin() + first, pending.end());
+  }
+  return items;
 }
 
-bool append_unwrapped(PyObject* list, Ref obj) {
-  Ref body = unwrap_block_body(std::move(obj));
-  if (!PyList_Check(body.get())) return PyList_Append(list, body.get()) == 0;
-  const Py_ssize_t count = PyList_GET_SIZE(body.get());
+bool append_spliced(PyObject* list, PyObject* value) {
+  if (!PyList_Check(value)) return PyList_Append(list, value) == 0;
+  const Py_ssize_t count = PyList_GET_SIZE(value);
   for (Py_ssize_t i = 0; i < count; ++i) {
-    PyObject* item = PyList_GetItem(body.get(), i);  // borrowed
+    PyObject* item = PyList_GetItem(value, i);  // borrowed
     if (!item || PyList_Append(list, item) < 0) return false;
   }
   return true;
+}
+
+bool append_item(PyObject* list, const Outcome& item) {
+  if (item.failed()) return false;
+  if (item.is_nothing()) return true;
+  return PyList_Append(list, item.get()) == 0;
+}
+
+bool append_statement(PyObject* list, const Outcome& item) {
+  if (!item.has_value()) return append_item(list, item);
+  return append_spliced(list, item.get());
+}
+
+void append_word(PyObject* list, Ref word) {
+  if (!word || PyList_Append(list, word.get()) < 0) PyErr_Clear();
+}
+
+bool append_unwrapped(PyObject* list, Ref obj) {
+  return append_spliced(list, unwrap_block_body(std::move(obj)).get());
 }
 
 Ref unwrap_block_body(Ref obj) {
@@ -124,6 +180,12 @@ Ref empty_block(uint64_t lineno) {
   return or_none(ast::make(NodeClass::Block, lineno, Ref::steal(PyList_New(0))));
 }
 
+Ref or_none(Ref ref) {
+  if (ref) return ref;
+  PyErr_Clear();
+  return Ref::none();
+}
+
 Outcome discard_error() {
   PyErr_Clear();
   return Outcome::nothing();
@@ -132,7 +194,7 @@ Outcome discard_error() {
 Ref scope_name(TSNode node, Ctx& ctx) {
   const Kind kind = ctx.kind(node);
   if (kind == Kind::VariableName || starts_with_dollar(node, ctx)) {
-    return translated_or_none(node, ctx);
+    return child_or_none(node, ctx);
   }
   return class_word_or_text(node, ctx);
 }
@@ -140,7 +202,7 @@ Ref scope_name(TSNode node, Ctx& ctx) {
 Ref call_scope_name(TSNode node, Ctx& ctx) {
   const Kind kind = ctx.kind(node);
   if (kind == Kind::VariableName || kind == Kind::DynamicVariableName) {
-    return translated_or_none(node, ctx);
+    return child_or_none(node, ctx);
   }
   return class_word_or_text(node, ctx);
 }
@@ -152,17 +214,31 @@ Ref property_scope_name(TSNode node, Ctx& ctx, uint64_t lineno) {
   if (starts_with_dollar(node, ctx)) {
     return or_none(ast::make(NodeClass::Variable, lineno, text_str(node, ctx)));
   }
-  if (variable) return translated_or_none(node, ctx);
+  if (variable) return child_or_none(node, ctx);
   return class_word_or_text(node, ctx);
 }
 
-Outcome primitive_type_text(TSNode node, Ctx& ctx) {
-  for (Children child(node); child.next();) {
-    if (ctx.kind(child.node()) == Kind::PrimitiveType) {
-      return text_str(child.node(), ctx);
-    }
+Ref member_name(TSNode node, Ctx& ctx) {
+  const TSNode name = ctx.field(node, Field::Name);
+  if (ts_node_is_null(name) || ctx.kind(name) != Kind::VariableName) {
+    return text_or_empty(name, ctx);
   }
-  return Outcome::nothing();
+  Outcome value = translate_with_ctx(name, ctx);
+  if (value.failed()) return Ref();
+  return std::move(value).take_or_none();
+}
+
+Ref name_or_self(Ref obj) {
+  Ref name = Ref::steal(PyObject_GetAttrString(obj.get(), "name"));
+  if (name) return name;
+  PyErr_Clear();
+  return obj;
+}
+
+Outcome primitive_type_text(TSNode node, Ctx& ctx) {
+  const TSNode type = first_child_of_kind(node, Kind::PrimitiveType, ctx);
+  if (ts_node_is_null(type)) return Outcome::nothing();
+  return text_str(type, ctx);
 }
 
 Ref type_name(Ref obj) {
@@ -210,10 +286,7 @@ bool is_first_class_callable(TSNode node, const Ctx& ctx) {
 }
 
 bool has_reference_modifier(TSNode node, const Ctx& ctx) {
-  for (Children child(node); child.next();) {
-    if (ctx.kind(child.node()) == Kind::ReferenceModifier) return true;
-  }
-  return false;
+  return !ts_node_is_null(first_child_of_kind(node, Kind::ReferenceModifier, ctx));
 }
 
 }  // namespace zarnu::translate

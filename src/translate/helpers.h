@@ -1,10 +1,11 @@
-// Operations that the kind translations share for translating children and
-// reading them. What each does with a child's failure is its contract:
-// translate_child, translate_named_children, translate_first_named_child,
-// condition_or_else and the scope operands drop it (the child counts as
-// nothing or None); try_translate_child, append_unwrapped and type_name hand
-// it on. A too-deep tree is never dropped: DepthExceeded unwinds through all
-// of them.
+// Operations that the kind translations share for translating children,
+// collecting their translations into lists and reading them. What each does
+// with a child's failure is its contract: translate_child, the *_or_none
+// operands, translate_named_children, append_word and the scope operands
+// drop it (the child counts as nothing or None); the try_* operations,
+// translate_sequence, member_name, the other append_* and type_name hand it
+// on. A too-deep tree is never dropped: DepthExceeded unwinds through all of
+// them.
 #pragma once
 
 #include <Python.h>
@@ -51,6 +52,15 @@ class Children {
 // `(/* why */ $a)` is `$a`.
 TSNode named_child(TSNode node, size_t index, const Ctx& ctx);
 
+// The last named child that is not a comment; a null node when there is none.
+TSNode last_named_child(TSNode node, const Ctx& ctx);
+
+// The first child, named or not, of kind `kind`; a null node when there is none.
+TSNode first_child_of_kind(TSNode node, Kind kind, const Ctx& ctx);
+
+// Comments are named children, yet never stand for an operand or a member.
+bool is_comment(TSNode node, const Ctx& ctx);
+
 // --- Translating children ---------------------------------------------------
 
 // The child's translation; a failure, or a null node, gives nothing.
@@ -59,18 +69,48 @@ Outcome translate_child(TSNode node, Ctx& ctx);
 // The child's translation, failure included; a null node gives nothing.
 Outcome try_translate_child(TSNode node, Ctx& ctx);
 
-// A new list of the translations of the node's named children in order.
-// Children that fail or give nothing are left out, a list result is one
-// item. NULL (exception set) only when the list itself cannot be made.
+// New reference to the child's translation; None when the node is null, the
+// child gives nothing or it fails (the error consumed).
+Ref child_or_none(TSNode node, Ctx& ctx);
+
+// child_or_none of the child in grammar field `field`.
+Ref field_or_none(TSNode node, Field field, Ctx& ctx);
+
+// child_or_none of the first named child that is not a comment.
+Ref first_child_or_none(TSNode node, Ctx& ctx);
+
+// A new list of the translations of the node's named children in order; an
+// empty one for a null node. Children that fail or give nothing are left
+// out, a list result is one item. NULL (exception set) only when the list
+// itself cannot be made.
 Ref translate_named_children(TSNode node, Ctx& ctx);
 
-// The translation of the first named child; nothing when there is none or
-// when it fails.
-Outcome translate_first_named_child(TSNode node, Ctx& ctx);
+// The same, except that a child's failure fails the whole list: a new list,
+// or NULL with the exception set.
+Ref try_translate_named_children(TSNode node, Ctx& ctx);
 
-// `present` when it has a value; otherwise the translation of the node's
-// `condition` field (nothing when absent or failed). Used by `$a ?: $b`.
-Outcome condition_or_else(Outcome present, TSNode node, Ctx& ctx);
+// `$a, $b, $c` -> [Variable("$a"), Variable("$b"), Variable("$c")]: a new
+// list of the operands of a comma-separated sequence, flat whatever its
+// nesting; NULL with the exception set when an operand fails.
+Ref translate_sequence(TSNode node, Ctx& ctx);
+
+// --- Collecting translations into lists -------------------------------------
+
+// Appends `value` (borrowed) to `list`, a list value item by item, one level
+// deep. False with the exception set on failure; items appended before stay.
+bool append_spliced(PyObject* list, PyObject* value);
+
+// Appends a translation as one item; nothing adds nothing. False with the
+// exception set when the translation failed or the append fails.
+bool append_item(PyObject* list, const Outcome& item);
+
+// append_item, except that a list value gives its items (append_spliced).
+bool append_statement(PyObject* list, const Outcome& item);
+
+// Appends `word` (consumed) best effort: a NULL word or a failed append is
+// left out with its error cleared, so that a declaration's header words
+// cannot fail the declaration.
+void append_word(PyObject* list, Ref word);
 
 // Appends `obj` to `list`: a Block's statements (anything with `nodes`) or a
 // list's items one by one, any other object as one item. False with the
@@ -83,6 +123,9 @@ Ref unwrap_block_body(Ref obj);
 
 // A new empty Block with that line number; None when it cannot be made.
 Ref empty_block(uint64_t lineno);
+
+// `ref` itself, or None with the pending error cleared when it is NULL.
+Ref or_none(Ref ref);
 
 // Consumes the pending exception; the failed child counts as nothing.
 Outcome discard_error();
@@ -103,7 +146,17 @@ Ref call_scope_name(TSNode node, Ctx& ctx);
 // Variable(its text as written) with the expression's line number.
 Ref property_scope_name(TSNode node, Ctx& ctx, uint64_t lineno);
 
+// The member name in the `name` field of `$o->p`, `$o->m()` and `A::m()`: a
+// new reference. A variable (`$o->$m`) is translated and NULL with its
+// exception set when that fails; any other name is its text as written; ""
+// when there is none.
+Ref member_name(TSNode node, Ctx& ctx);
+
 // --- Reading kinds and translated objects -----------------------------------
+
+// The `name` of a translated name (a Constant's) as a new reference; `obj`
+// itself, the error cleared, when it has none (a class word is a plain str).
+Ref name_or_self(Ref obj);
 
 // The text of the node's first child of kind primitive_type, as a str;
 // nothing when there is none.

@@ -14,39 +14,14 @@ using ast::NodeClass;
 
 namespace {
 
-// The first operand, translated softly: None when there is none, when it
-// gives nothing or when it fails.
-Ref first_operand(TSNode node, Ctx& ctx) {
-  return translate_child(named_child(node, 0, ctx), ctx).take_or_none();
-}
-
-// The translation of a field, translated softly as above.
-Ref field_operand(TSNode node, Field field, Ctx& ctx) {
-  return translate_child(ctx.field(node, field), ctx).take_or_none();
-}
-
-// A new list of the translations of the node's named children; comments
-// give nothing and are left out. A child's failure fails the list.
-Outcome strict_children(TSNode node, Ctx& ctx) {
-  Ref list = Ref::steal(PyList_New(0));
-  if (!list) return Outcome::failure();
-  for (Children child(node); child.next_named();) {
-    Outcome item = translate_with_ctx(child.node(), ctx);
-    if (item.failed()) return item;
-    if (item.is_nothing()) continue;
-    if (PyList_Append(list.get(), item.get()) < 0) return Outcome::failure();
-  }
-  return list;
-}
-
 // clone $a -> Clone(Variable("$a"))
 Outcome translate_clone(TSNode node, Ctx& ctx, uint64_t lineno) {
-  return ast::make(NodeClass::Clone, lineno, first_operand(node, ctx));
+  return ast::make(NodeClass::Clone, lineno, first_child_or_none(node, ctx));
 }
 
 // print $a -> Print(Variable("$a"))
 Outcome translate_print(TSNode node, Ctx& ctx, uint64_t lineno) {
-  return ast::make(NodeClass::Print, lineno, first_operand(node, ctx));
+  return ast::make(NodeClass::Print, lineno, first_child_or_none(node, ctx));
 }
 
 // include $f      -> Include(Variable("$f"), False)
@@ -58,7 +33,7 @@ Outcome translate_include(TSNode node, Ctx& ctx, uint64_t lineno) {
   const bool once =
       kind == Kind::IncludeOnceExpression || kind == Kind::RequireOnceExpression;
   return ast::make(include ? NodeClass::Include : NodeClass::Require, lineno,
-                   first_operand(node, ctx), Ref::boolean(once));
+                   first_child_or_none(node, ctx), Ref::boolean(once));
 }
 
 // yield            -> Yield(None)
@@ -68,7 +43,7 @@ Outcome translate_include(TSNode node, Ctx& ctx, uint64_t lineno) {
 // The keywords are tokens, so `yield from` reads as `yield`; a keyed yield
 // is a lone array element, which stands for its value alone.
 Outcome translate_yield(TSNode node, Ctx& ctx, uint64_t lineno) {
-  return ast::make(NodeClass::Yield, lineno, first_operand(node, ctx));
+  return ast::make(NodeClass::Yield, lineno, first_child_or_none(node, ctx));
 }
 
 // exit;  exit();  EXIT(2);  -> Exit(None, "exit"), Exit(None, "exit"), Exit(2, "exit")
@@ -79,7 +54,7 @@ Outcome translate_exit_statement(TSNode node, Ctx& ctx, uint64_t lineno) {
   Children keyword(node);
   const bool die = keyword.next() && !ts_node_is_named(keyword.node()) &&
                    lowercase(text_of(keyword.node(), ctx)) == "die";
-  return ast::make(NodeClass::Exit, lineno, first_operand(node, ctx),
+  return ast::make(NodeClass::Exit, lineno, first_child_or_none(node, ctx),
                    make_str(die ? "die" : "exit"));
 }
 
@@ -88,7 +63,7 @@ Outcome translate_exit_statement(TSNode node, Ctx& ctx, uint64_t lineno) {
 // An arm that cannot be built costs the match all of its arms, not the
 // whole expression.
 Outcome translate_match(TSNode node, Ctx& ctx, uint64_t lineno) {
-  Ref condition = field_operand(node, Field::Condition, ctx);
+  Ref condition = field_or_none(node, Field::Condition, ctx);
   Outcome arms = translate_child(ctx.field(node, Field::Body), ctx);
   Ref arm_list = arms.has_value() ? std::move(arms).take()
                                   : Ref::steal(PyList_New(0));
@@ -99,7 +74,7 @@ Outcome translate_match(TSNode node, Ctx& ctx, uint64_t lineno) {
 
 // { 1 => $a, default => $b } -> [MatchArm(...), MatchArm(...)]
 Outcome translate_match_block(TSNode node, Ctx& ctx, uint64_t) {
-  return strict_children(node, ctx);
+  return try_translate_named_children(node, ctx);
 }
 
 // 1, 2 => $a -> MatchArm([1, 2], Variable("$a"))
@@ -110,21 +85,20 @@ Outcome translate_match_arm(TSNode node, Ctx& ctx, uint64_t lineno) {
   const TSNode conditions = ctx.field(node, Field::ConditionalExpressions);
   Ref pattern = Ref::none();
   if (!ts_node_is_null(conditions)) {
-    Outcome list = strict_children(conditions, ctx);
-    if (list.failed()) return list;
-    pattern = std::move(list).take();
+    pattern = try_translate_named_children(conditions, ctx);
+    if (!pattern) return Outcome::failure();
     if (PyList_GET_SIZE(pattern.get()) == 1) {
       pattern = Ref::borrow(PyList_GET_ITEM(pattern.get(), 0));
     }
   }
   return ast::make(NodeClass::MatchArm, lineno, std::move(pattern),
-                   field_operand(node, Field::ReturnExpression, ctx));
+                   field_or_none(node, Field::ReturnExpression, ctx));
 }
 
 // default => $b -> MatchArm(None, Variable("$b"))
 Outcome translate_match_default(TSNode node, Ctx& ctx, uint64_t lineno) {
   return ast::make(NodeClass::MatchArm, lineno, Ref::none(),
-                   field_operand(node, Field::ReturnExpression, ctx));
+                   field_or_none(node, Field::ReturnExpression, ctx));
 }
 
 constexpr HandlerEntry kHandlers[] = {

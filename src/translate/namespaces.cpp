@@ -18,11 +18,6 @@ using ast::NodeClass;
 
 namespace {
 
-// The text of `node` as a new str; "" for a null node.
-Ref text_or_empty(TSNode node, const Ctx& ctx) {
-  return make_str(ts_node_is_null(node) ? std::string_view() : text_of(node, ctx));
-}
-
 bool has_braced_body(TSNode node, const Ctx& ctx) {
   for (Children child(node); child.next_named();) {
     if (ctx.kind(child.node()) == Kind::CompoundStatement) return true;
@@ -57,9 +52,8 @@ Outcome use_clause(TSNode clause, std::string_view prefix, Ctx& ctx) {
     }
     imported += written;
   }
-  const TSNode alias = ctx.field(clause, Field::Alias);
   return ast::make(NodeClass::UseDeclaration, line_of(clause), make_str(imported),
-                   ts_node_is_null(alias) ? Ref::none() : text_str(alias, ctx));
+                   field_text_or_none(clause, Field::Alias, ctx));
 }
 
 // namespace A\B { ... } -> Namespace("A\B", [statements])
@@ -97,20 +91,15 @@ Outcome translate_namespace_use_declaration(TSNode node, Ctx& ctx, uint64_t line
       case Kind::NamespaceName:
         prefix = text_of(current, ctx);
         break;
-      case Kind::NamespaceUseClause: {
-        Outcome clause = translate_with_ctx(current, ctx);
-        if (clause.failed()) return clause;
-        if (clause.has_value() && PyList_Append(clauses.get(), clause.get()) < 0) {
+      case Kind::NamespaceUseClause:
+        if (!append_item(clauses.get(), translate_with_ctx(current, ctx))) {
           return Outcome::failure();
         }
         break;
-      }
       case Kind::NamespaceUseGroup:
         for (Children member(current); member.next_named();) {
           if (ctx.kind(member.node()) != Kind::NamespaceUseClause) continue;
-          Outcome clause = use_clause(member.node(), prefix, ctx);
-          if (clause.failed()) return clause;
-          if (PyList_Append(clauses.get(), clause.get()) < 0) {
+          if (!append_item(clauses.get(), use_clause(member.node(), prefix, ctx))) {
             return Outcome::failure();
           }
         }
@@ -138,7 +127,7 @@ Outcome translate_const_declaration(TSNode node, Ctx& ctx, uint64_t lineno) {
     Ref constant = ast::make(
         NodeClass::ConstantDeclaration, lineno,
         text_or_empty(named_child(element, 0, ctx), ctx),
-        translate_child(named_child(element, 1, ctx), ctx).take_or_none());
+        child_or_none(named_child(element, 1, ctx), ctx));
     if (!constant || PyList_Append(constants.get(), constant.get()) < 0) {
       return Outcome::failure();
     }

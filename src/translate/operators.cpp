@@ -17,11 +17,6 @@ using ast::NodeClass;
 
 namespace {
 
-// The operand's translation; None when it is absent, gives nothing or fails.
-Ref operand(TSNode node, Ctx& ctx) {
-  return translate_child(node, ctx).take_or_none();
-}
-
 // The operator tokens of an expression: its anonymous children, in order.
 // Comments and error nodes are named, so they never become part of it.
 std::string operator_tokens(TSNode node, const Ctx& ctx) {
@@ -30,15 +25,6 @@ std::string operator_tokens(TSNode node, const Ctx& ctx) {
     if (!ts_node_is_named(child.node())) text += text_of(child.node(), ctx);
   }
   return text;
-}
-
-// The last named child that is not a comment; a null node when there is none.
-TSNode last_operand(TSNode node, const Ctx& ctx) {
-  TSNode last{};
-  for (Children child(node); child.next_named();) {
-    if (ctx.kind(child.node()) != Kind::Comment) last = child.node();
-  }
-  return last;
 }
 
 // The operator of an assignment: the tokens between its two sides, trimmed;
@@ -113,15 +99,13 @@ constexpr CastWord kCastWords[] = {
 
 // The cast's type word, lowercased and normalised; "" without one.
 std::string cast_type(TSNode node, const Ctx& ctx) {
-  for (Children child(node); child.next();) {
-    if (ctx.kind(child.node()) != Kind::CastType) continue;
-    std::string word = lowercase(text_of(child.node(), ctx));
-    for (const CastWord& entry : kCastWords) {
-      if (word == entry.written) return std::string(entry.type);
-    }
-    return word;
+  const TSNode type = first_child_of_kind(node, Kind::CastType, ctx);
+  if (ts_node_is_null(type)) return {};
+  std::string word = lowercase(text_of(type, ctx));
+  for (const CastWord& entry : kCastWords) {
+    if (word == entry.written) return std::string(entry.type);
   }
-  return {};
+  return word;
 }
 
 // $a = 1         -> Assignment(Variable("$a"), 1, False)
@@ -133,8 +117,8 @@ std::string cast_type(TSNode node, const Ctx& ctx) {
 Outcome translate_assignment(TSNode node, Ctx& ctx, uint64_t lineno) {
   const TSNode left = ctx.field(node, Field::Left);
   const TSNode right = ctx.field(node, Field::Right);
-  Ref target = operand(left, ctx);
-  Ref value = operand(right, ctx);
+  Ref target = child_or_none(left, ctx);
+  Ref value = child_or_none(right, ctx);
   if (!ts_node_is_null(left) && ctx.kind(left) == Kind::ListLiteral) {
     return ast::make(NodeClass::ListAssignment, lineno, std::move(target),
                      std::move(value));
@@ -152,8 +136,8 @@ Outcome translate_assignment(TSNode node, Ctx& ctx, uint64_t lineno) {
 // $a = &$b -> Assignment(Variable("$a"), Variable("$b"), True); a list on
 // the left makes no ListAssignment here.
 Outcome translate_reference_assignment(TSNode node, Ctx& ctx, uint64_t lineno) {
-  Ref target = operand(named_child(node, 0, ctx), ctx);
-  Ref value = operand(named_child(node, 1, ctx), ctx);
+  Ref target = child_or_none(named_child(node, 0, ctx), ctx);
+  Ref value = child_or_none(named_child(node, 1, ctx), ctx);
   return ast::make(NodeClass::Assignment, lineno, std::move(target),
                    std::move(value), Ref::boolean(true));
 }
@@ -163,15 +147,7 @@ Outcome translate_reference_assignment(TSNode node, Ctx& ctx, uint64_t lineno) {
 // are two items. Unlike the operands elsewhere, an element's failure fails
 // the list.
 Outcome translate_list_literal(TSNode node, Ctx& ctx, uint64_t) {
-  Ref list = Ref::steal(PyList_New(0));
-  if (!list) return Outcome::failure();
-  for (Children child(node); child.next_named();) {
-    Outcome item = translate_with_ctx(child.node(), ctx);
-    if (item.failed()) return item;
-    if (item.is_nothing()) continue;
-    if (PyList_Append(list.get(), item.get()) < 0) return Outcome::failure();
-  }
-  return list;
+  return try_translate_named_children(node, ctx);
 }
 
 // $a . $b . $c -> BinaryOp(".", BinaryOp(".", Variable("$a"), Variable("$b")), Variable("$c"))
@@ -187,10 +163,10 @@ Outcome translate_binary(TSNode node, Ctx& ctx, uint64_t) {
     chain.push_back(left);
     left = ctx.field(left, Field::Left);
   }
-  Ref value = operand(left, ctx);
+  Ref value = child_or_none(left, ctx);
   for (size_t i = chain.size(); i-- > 0;) {
     const TSNode link = chain[i];
-    Ref right = operand(ctx.field(link, Field::Right), ctx);
+    Ref right = field_or_none(link, Field::Right, ctx);
     value = binary_node(link, ctx, std::move(value), std::move(right));
     if (value) continue;
     if (i == 0) return Outcome::failure();
@@ -205,7 +181,7 @@ Outcome translate_unary(TSNode node, Ctx& ctx, uint64_t lineno) {
   Children first(node);
   Ref op = make_str(first.next() ? trim(text_of(first.node(), ctx))
                                  : std::string_view());
-  Ref expr = operand(named_child(node, 0, ctx), ctx);
+  Ref expr = first_child_or_none(node, ctx);
   return ast::make(NodeClass::UnaryOp, lineno, std::move(op), std::move(expr));
 }
 
@@ -215,7 +191,7 @@ Outcome translate_update(TSNode node, Ctx& ctx, uint64_t lineno) {
   Children first(node);
   const bool postfix = first.next() && ts_node_is_named(first.node());
   Ref op = make_str(operator_tokens(node, ctx));
-  Ref expr = operand(named_child(node, 0, ctx), ctx);
+  Ref expr = first_child_or_none(node, ctx);
   return ast::make(postfix ? NodeClass::PostIncDecOp : NodeClass::PreIncDecOp,
                    lineno, std::move(op), std::move(expr));
 }
@@ -227,14 +203,11 @@ Outcome translate_update(TSNode node, Ctx& ctx, uint64_t lineno) {
 // `$a ?: $b ?: $c ...` every condition holds the chain before it, and
 // translating each twice would double the work with every link.
 Outcome translate_conditional(TSNode node, Ctx& ctx, uint64_t lineno) {
-  Ref condition = operand(ctx.field(node, Field::Condition), ctx);
+  Ref condition = field_or_none(node, Field::Condition, ctx);
   Outcome body = translate_child(ctx.field(node, Field::Body), ctx);
-  Ref alternative = operand(ctx.field(node, Field::Alternative), ctx);
-  Ref iftrue = body.has_value() ? std::move(body).take() : twin(condition.get());
-  if (!iftrue) {
-    PyErr_Clear();
-    iftrue = Ref::none();
-  }
+  Ref alternative = field_or_none(node, Field::Alternative, ctx);
+  Ref iftrue =
+      or_none(body.has_value() ? std::move(body).take() : twin(condition.get()));
   return ast::make(NodeClass::TernaryOp, lineno, std::move(condition),
                    std::move(iftrue), std::move(alternative));
 }
@@ -243,14 +216,13 @@ Outcome translate_conditional(TSNode node, Ctx& ctx, uint64_t lineno) {
 // (real) $a, (float) $a  -> Cast("double", Variable("$a"))
 Outcome translate_cast(TSNode node, Ctx& ctx, uint64_t lineno) {
   Ref type = make_str(cast_type(node, ctx));
-  Ref expr = operand(last_operand(node, ctx), ctx);
+  Ref expr = child_or_none(last_named_child(node, ctx), ctx);
   return ast::make(NodeClass::Cast, lineno, std::move(type), std::move(expr));
 }
 
 // @f() -> Silence(FunctionCall("f", []))
 Outcome translate_silence(TSNode node, Ctx& ctx, uint64_t lineno) {
-  return ast::make(NodeClass::Silence, lineno,
-                   operand(named_child(node, 0, ctx), ctx));
+  return ast::make(NodeClass::Silence, lineno, first_child_or_none(node, ctx));
 }
 
 constexpr HandlerEntry kHandlers[] = {

@@ -1,9 +1,6 @@
 // Statements without a control structure of their own (echo, return, throw,
 // break, continue, global, static, unset) and the statement blocks that
 // control-flow statements and declarations take as their bodies.
-#include <algorithm>
-#include <vector>
-
 #include "ast/node.h"
 #include "lib/errors.h"
 #include "translate/handlers.h"
@@ -14,36 +11,13 @@ namespace zarnu::translate {
 
 using ast::NodeClass;
 
-// Also used by control.cpp, for the clauses of a `for` header.
-Ref translate_sequence(TSNode node, Ctx& ctx);
-
 namespace {
-
-// Appends a translated value as one item; nothing adds nothing. False with
-// the exception set on failure.
-bool append_item(PyObject* list, const Outcome& item) {
-  if (item.failed()) return false;
-  if (item.is_nothing()) return true;
-  return PyList_Append(list, item.get()) == 0;
-}
-
-// Appends a statement's translation to a block: a list gives its items, one
-// level deep.
-bool append_statement(PyObject* list, const Outcome& item) {
-  if (!item.has_value() || !PyList_Check(item.get())) return append_item(list, item);
-  const Py_ssize_t count = PyList_GET_SIZE(item.get());
-  for (Py_ssize_t i = 0; i < count; ++i) {
-    PyObject* entry = PyList_GetItem(item.get(), i);  // borrowed
-    if (!entry || PyList_Append(list, entry) < 0) return false;
-  }
-  return true;
-}
 
 // The statement's one operand. A comment before it does not take its place,
 // and an operand that fails to translate leaves None.
 Outcome translate_operand_statement(NodeClass cls, TSNode node, Ctx& ctx,
                                     uint64_t lineno) {
-  Ref operand = translate_child(named_child(node, 0, ctx), ctx).take_or_none();
+  Ref operand = first_child_or_none(node, ctx);
   return ast::make(cls, lineno, std::move(operand));
 }
 
@@ -77,8 +51,7 @@ Outcome translate_echo(TSNode node, Ctx& ctx, uint64_t lineno) {
     const TSNode current = child.node();
     if (ctx.kind(current) == Kind::SequenceExpression) {
       Ref operands = translate_sequence(current, ctx);
-      if (!operands) return Outcome::failure();
-      if (!append_statement(items.get(), Outcome(std::move(operands)))) {
+      if (!operands || !append_spliced(items.get(), operands.get())) {
         return Outcome::failure();
       }
     } else if (!append_item(items.get(), translate_with_ctx(current, ctx))) {
@@ -103,13 +76,8 @@ Outcome translate_global(TSNode node, Ctx& ctx, uint64_t lineno) {
 
 // unset($a, $b); -> Unset([Variable("$a"), Variable("$b")])
 Outcome translate_unset(TSNode node, Ctx& ctx, uint64_t lineno) {
-  Ref items = Ref::steal(PyList_New(0));
+  Ref items = try_translate_named_children(node, ctx);
   if (!items) return Outcome::failure();
-  for (Children child(node); child.next_named();) {
-    if (!append_item(items.get(), translate_with_ctx(child.node(), ctx))) {
-      return Outcome::failure();
-    }
-  }
   return ast::make(NodeClass::Unset, lineno, std::move(items));
 }
 
@@ -120,11 +88,9 @@ Outcome translate_static(TSNode node, Ctx& ctx, uint64_t lineno) {
   if (!items) return Outcome::failure();
   for (Children child(node); child.next_named();) {
     const TSNode declaration = child.node();
-    if (ctx.kind(declaration) == Kind::Comment) continue;
-    const TSNode name = ctx.field(declaration, Field::Name);
-    Ref name_text = ts_node_is_null(name) ? make_str("") : text_str(name, ctx);
-    Ref initial =
-        translate_child(ctx.field(declaration, Field::Value), ctx).take_or_none();
+    if (is_comment(declaration, ctx)) continue;
+    Ref name_text = make_str(field_text(declaration, Field::Name, ctx));
+    Ref initial = field_or_none(declaration, Field::Value, ctx);
     Ref variable = ast::make(NodeClass::StaticVariable, line_of(declaration),
                              std::move(name_text), std::move(initial));
     if (!variable || PyList_Append(items.get(), variable.get()) < 0) {
@@ -160,28 +126,6 @@ constexpr HandlerEntry kStatementHandlers[] = {
 };
 
 }  // namespace
-
-// `$a, $b, $c` -> [Variable("$a"), Variable("$b"), Variable("$c")]: the
-// operands of a comma-separated sequence, flat, whatever its nesting. Walked
-// with a work list: a long sequence nests as deep as it is long. A new list,
-// or NULL with the exception set when an operand fails.
-Ref translate_sequence(TSNode node, Ctx& ctx) {
-  Ref items = Ref::steal(PyList_New(0));
-  if (!items) return items;
-  std::vector<TSNode> pending{node};
-  while (!pending.empty()) {
-    const TSNode current = pending.back();
-    pending.pop_back();
-    if (ctx.kind(current) != Kind::SequenceExpression) {
-      if (!append_item(items.get(), translate_with_ctx(current, ctx))) return Ref();
-      continue;
-    }
-    const auto first = static_cast<std::ptrdiff_t>(pending.size());
-    for (Children child(current); child.next_named();) pending.push_back(child.node());
-    std::reverse(pending.begin() + first, pending.end());
-  }
-  return items;
-}
 
 HandlerList statement_handlers() { return kStatementHandlers; }
 

@@ -59,8 +59,26 @@ std::string_view source_slice(const Ctx& ctx, uint32_t start, uint32_t end) {
 
 Ref text_str(TSNode node, const Ctx& ctx) { return make_str(text_of(node, ctx)); }
 
+Ref text_or_empty(TSNode node, const Ctx& ctx) {
+  return ts_node_is_null(node) ? make_str("") : text_str(node, ctx);
+}
+
+std::string_view field_text(TSNode node, Field field, const Ctx& ctx) {
+  const TSNode child = ctx.field(node, field);
+  return ts_node_is_null(child) ? std::string_view() : text_of(child, ctx);
+}
+
+Ref field_text_or_none(TSNode node, Field field, const Ctx& ctx) {
+  const TSNode child = ctx.field(node, field);
+  return ts_node_is_null(child) ? Ref::none() : text_str(child, ctx);
+}
+
 std::string trimmed_text(TSNode node, const Ctx& ctx) {
   return std::string(trim(text_of(node, ctx)));
+}
+
+Ref trimmed_str(TSNode node, const Ctx& ctx) {
+  return make_str(trimmed_text(node, ctx));
 }
 
 std::string lowered_text(TSNode node, const Ctx& ctx) {

@@ -27,6 +27,17 @@ inline std::string_view text_of(TSNode node, const Ctx& ctx) {
 // The node's text as a new str (NULL with MemoryError when that fails).
 Ref text_str(TSNode node, const Ctx& ctx);
 
+// text_str, or a new "" for a null node.
+Ref text_or_empty(TSNode node, const Ctx& ctx);
+
+// The text of the child in grammar field `field`, borrowed from the source;
+// "" when there is none.
+std::string_view field_text(TSNode node, Field field, const Ctx& ctx);
+
+// The text of the child in `field` as a new str, or None when there is none
+// (NULL with MemoryError when the str cannot be made).
+Ref field_text_or_none(TSNode node, Field field, const Ctx& ctx);
+
 // The node's text as owned text.
 inline std::string owned_text(TSNode node, const Ctx& ctx) {
   return std::string(text_of(node, ctx));
@@ -34,6 +45,9 @@ inline std::string owned_text(TSNode node, const Ctx& ctx) {
 
 // The node's text without white space at either end.
 std::string trimmed_text(TSNode node, const Ctx& ctx);
+
+// trimmed_text as a new str (NULL with MemoryError when that fails).
+Ref trimmed_str(TSNode node, const Ctx& ctx);
 
 // The node's text trimmed and lowercased.
 std::string lowered_text(TSNode node, const Ctx& ctx);

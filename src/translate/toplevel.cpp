@@ -130,13 +130,7 @@ bool emit_result(Ref value, PyObject* list, bool& short_echo, uint64_t lineno) {
     short_echo = false;
     return append_echo(list, std::move(value), lineno);
   }
-  if (!PyList_Check(value.get())) return append(list, std::move(value));
-  const Py_ssize_t count = PyList_GET_SIZE(value.get());
-  for (Py_ssize_t i = 0; i < count; ++i) {
-    PyObject* item = PyList_GetItem(value.get(), i);  // borrowed
-    if (!item || PyList_Append(list, item) < 0) return false;
-  }
-  return true;
+  return append_spliced(list, value.get());
 }
 
 Ref translate_program_children(TSNode node, Ctx& ctx) {

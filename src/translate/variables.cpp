@@ -21,16 +21,6 @@ Ref dollar_name(TSNode name, const Ctx& ctx) {
   return make_str(text);
 }
 
-// The text of the child in `field` as a str; "" when there is none.
-Ref field_text(TSNode node, Field field, Ctx& ctx) {
-  const TSNode child = ctx.field(node, field);
-  return make_str(ts_node_is_null(child) ? std::string_view() : text_of(child, ctx));
-}
-
-Ref child_text(TSNode child, const Ctx& ctx) {
-  return make_str(ts_node_is_null(child) ? std::string_view() : text_of(child, ctx));
-}
-
 // The object operand of an access inside `${...}`; None when it is missing
 // or gives no value.
 Ref dv_operand(TSNode node, Ctx& ctx) {
@@ -44,19 +34,9 @@ Ref dv_operand(TSNode node, Ctx& ctx) {
 Ref dv_index(TSNode subscript, Ctx& ctx) {
   const TSNode index = named_child(subscript, 1, ctx);
   if (ts_node_is_null(index)) return Ref::none();
-  Ref value = translate_child(index, ctx).take_or_none();
+  Ref value = child_or_none(index, ctx);
   if (!is_name_node(index, ctx)) return value;
-  Ref name = Ref::steal(PyObject_GetAttrString(value.get(), "name"));
-  if (name) return name;
-  PyErr_Clear();
-  return value;
-}
-
-// The arguments of a call inside `${...}`, translated one by one.
-Ref dv_arguments(TSNode call, Ctx& ctx) {
-  const TSNode arguments = ctx.field(call, Field::Arguments);
-  if (ts_node_is_null(arguments)) return Ref::steal(PyList_New(0));
-  return translate_named_children(arguments, ctx);
+  return name_or_self(std::move(value));
 }
 
 // The operand of `${...}`: accesses keep their member names as raw text.
@@ -82,39 +62,42 @@ Outcome dv_translate(TSNode node, Ctx& ctx) {
     }
     case Kind::MemberCallExpression: {
       Ref object = dv_operand(ctx.field(node, Field::Object), ctx);
-      Ref arguments = dv_arguments(node, ctx);
+      Ref arguments = translate_named_children(ctx.field(node, Field::Arguments), ctx);
       if (!arguments) return Outcome::failure();
       return ast::make(NodeClass::MethodCall, lineno, std::move(object),
-                       field_text(node, Field::Name, ctx), std::move(arguments));
+                       make_str(field_text(node, Field::Name, ctx)),
+                       std::move(arguments));
     }
     case Kind::MemberAccessExpression: {
       Ref object = dv_operand(ctx.field(node, Field::Object), ctx);
       return ast::make(NodeClass::ObjectProperty, lineno, std::move(object),
-                       field_text(node, Field::Name, ctx));
+                       make_str(field_text(node, Field::Name, ctx)));
     }
     case Kind::FunctionCallExpression: {
-      Ref arguments = dv_arguments(node, ctx);
+      Ref arguments = translate_named_children(ctx.field(node, Field::Arguments), ctx);
       if (!arguments) return Outcome::failure();
       return ast::make(NodeClass::FunctionCall, lineno,
-                       field_text(node, Field::Function, ctx), std::move(arguments));
+                       make_str(field_text(node, Field::Function, ctx)),
+                       std::move(arguments));
     }
     case Kind::ClassConstantAccessExpression: {
-      Ref scope = child_text(named_child(node, 0, ctx), ctx);
+      Ref scope = text_or_empty(named_child(node, 0, ctx), ctx);
       if (!scope) return Outcome::failure();
       return ast::make(NodeClass::StaticProperty, lineno, std::move(scope),
-                       child_text(named_child(node, 1, ctx), ctx));
+                       text_or_empty(named_child(node, 1, ctx), ctx));
     }
     case Kind::ScopedPropertyAccessExpression: {
       const TSNode name = ctx.field(node, Field::Name);
       Ref member;
       if (!ts_node_is_null(name) && ctx.kind(name) == Kind::VariableName) {
-        member = translate_child(name, ctx).take_or_none();
+        member = child_or_none(name, ctx);
       } else {
-        member = child_text(name, ctx);
+        member = text_or_empty(name, ctx);
         if (!member) return Outcome::failure();
       }
       return ast::make(NodeClass::StaticProperty, lineno,
-                       field_text(node, Field::Scope, ctx), std::move(member));
+                       make_str(field_text(node, Field::Scope, ctx)),
+                       std::move(member));
     }
     default:
       return translate_with_ctx(node, ctx);

@@ -68,6 +68,9 @@ def test_member_access(code, expected):
     # With a variable property name the offset goes to the name.
     ("$o->$p[0]", ObjectProperty(V("$o"), ArrayOffset(V("$p"), 0))),
     ("$o->p[0]", ArrayOffset(ObjectProperty(V("$o"), "p"), 0)),
+    # Braces close the property name: the offset goes to the property.
+    ("$o->{$p}[0]", ArrayOffset(ObjectProperty(V("$o"), V("$p")), 0)),
+    ("$o->{/* c */ $p}[0][1]", ArrayOffset(ArrayOffset(ObjectProperty(V("$o"), V("$p")), 0), 1)),
 ])
 def test_subscripts(code, expected):
     assert expression(code) == expected

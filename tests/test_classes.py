@@ -108,6 +108,10 @@ TM = TraitModifier
     ("use U { /* a */ B::foo /* b */ as /* c */ PUBLIC bar; }",
      TraitUse("U", [TM(StaticProperty("B", "foo"), "bar", "public")])),
     ("use U {}", TraitUse("U", [])),
+    # Blanks and comments around "::" belong to neither name.
+    ("use A, B { A :: m as n; B\n::\nx as y; B::/* c */z as w; }",
+     TraitUse("A, B", [TM(StaticProperty("A", "m"), "n", None), TM(StaticProperty("B", "x"), "y", None),
+                       TM(StaticProperty("B", "z"), "w", None)])),
 ])
 def test_trait_uses(code, expected):
     assert item("class C { " + code + " }").traits == [expected]

@@ -85,6 +85,9 @@ ARG, CALL = "argument 'with_lineno': ", "Return.generic() "
     ((), {"foo": 1, "with_lineno": 2}, CALL + "got an unexpected keyword argument 'foo'"),
     ((), {"with_lineno": 2, "foo": 1}, CALL + "got an unexpected keyword argument 'foo'"),
     ((), {"\ud800x": 1}, CALL + "got an unexpected keyword argument '\ufffd\ufffd\ufffdx'"),
+    ((), {"a\0b": 1}, CALL + "got an unexpected keyword argument 'a\0b'"),
+    ((type("N", (), {"__qualname__": "a\0b"})(),), {},
+     ARG + "'a\0b' object is not an instance of 'bool'"),
 ])
 def test_argument_errors(args, kwargs, message):
     with pytest.raises(TypeError) as info:

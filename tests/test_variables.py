@@ -80,11 +80,15 @@ def test_dynamic_name_built_from_a_string():
 
 @needs_strings
 @pytest.mark.parametrize("code, expected", [
-    # Inside a string a plain name in braces is still the variable ...
+    # Inside a string a computed name is the same variable as outside one.
     ('"${a}"', V("$a")),
-    # ... while `$$a` gives the inner variable alone, which the string's brace
-    # group then wraps once.
     ('"{$$a}"', V(V("$a"))),
+    ('"${$a}"', V(V("$a"))),
+    ("\"${'k'}\"", V("k")),
+    ('"{$$$a}"', V(V(V("$a")))),
+    ('"{$$a->p}"', ObjectProperty(V(V("$a")), "p")),
+    ('"{$$a[0]}"', ArrayOffset(V(V("$a")), 0)),
+    ('"${$o->p}"', V(ObjectProperty(V("$o"), "p"))),
 ])
 def test_inside_strings(code, expected):
     assert expression(code) == expected

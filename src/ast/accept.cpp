@@ -46,8 +46,9 @@ int visit_item(PyObject* value, PyObject* visitor) {
 int visit_list(PyObject* list, PyObject* visitor) {
   Ref hold = Ref::borrow(list);
   const Py_ssize_t start_length = PyList_GET_SIZE(list);
-  for (Py_ssize_t i = 0; i < start_length && i < PyList_GET_SIZE(list); ++i) {
-    Ref item = Ref::borrow(PyList_GET_ITEM(list, i));
+  for (Py_ssize_t i = 0; i < start_length; ++i) {
+    Ref item = list_item(list, i);
+    if (!item) break;  // the list shrank below i
     if (visit_item(item.get(), visitor) < 0) return -1;
   }
   return 0;

@@ -120,8 +120,9 @@ Ref convert_list(PyObject* list, Flag flag) {
   Ref hold = Ref::borrow(list);
   Ref out = expect_object(PyList_New(0));
   const Py_ssize_t start_length = PyList_GET_SIZE(list);
-  for (Py_ssize_t i = 0; i < start_length && i < PyList_GET_SIZE(list); ++i) {
-    Ref item = Ref::borrow(PyList_GET_ITEM(list, i));
+  for (Py_ssize_t i = 0; i < start_length; ++i) {
+    Ref item = list_item(list, i);
+    if (!item) break;  // the list shrank below i
     Ref converted = convert_item(item.get(), flag);
     if (!converted) return Ref();
     if (PyList_Append(out.get(), converted.get()) < 0) expect_object(nullptr);

@@ -7,6 +7,7 @@
 #include <atomic>
 #include <cstring>
 #include <memory>
+#include <new>
 #include <string>
 #include <utility>
 #include <vector>
@@ -111,8 +112,13 @@ void destroy(PyObject* self) {
 
 void node_dealloc(PyObject* self) {
   if (dealloc_depth >= kDeallocDepthLimit) {
-    parked.push_back(self);
-    return;
+    // A C++ exception must not unwind into the interpreter's decref; with no
+    // room to park the node, it is freed right here instead.
+    try {
+      parked.push_back(self);
+      return;
+    } catch (const std::bad_alloc&) {
+    }
   }
   ++dealloc_depth;
   destroy(self);

@@ -29,8 +29,11 @@ void raise_unexpected_keyword(const Signature& signature, PyObject* name) {
   std::string lenient;
   if (signature.lenient_keyword_names && PyUnicode_Check(name) &&
       lenient_utf8(name, lenient)) {
-    PyErr_Format(PyExc_TypeError, "%s got an unexpected keyword argument '%s'",
-                 signature.full_name.c_str(), lenient.c_str());
+    // Through a str object, not "%s": a name may hold NUL characters.
+    Ref text = make_str(lenient);
+    if (!text) return;
+    PyErr_Format(PyExc_TypeError, "%s got an unexpected keyword argument '%U'",
+                 signature.full_name.c_str(), text.get());
     return;
   }
   PyErr_Format(PyExc_TypeError, "%s got an unexpected keyword argument '%S'",

@@ -163,9 +163,11 @@ void raise_not_instance(PyObject* obj, std::string_view target) {
                  target_text.c_str());
     return;
   }
-  std::string name = type_qualname(Py_TYPE(obj));
-  PyErr_Format(PyExc_TypeError, "'%s' object is not an instance of '%s'",
-               name.c_str(), target_text.c_str());
+  // Through a str object, not "%s": a __qualname__ may hold NUL characters.
+  Ref name = make_str(type_qualname(Py_TYPE(obj)));
+  if (!name) return;
+  PyErr_Format(PyExc_TypeError, "'%U' object is not an instance of '%s'",
+               name.get(), target_text.c_str());
 }
 
 void prefix_argument_error(std::string_view param) {

@@ -43,7 +43,7 @@ Ref single_block_item(PyObject* item) {
     PyErr_Clear();
     return Ref();
   }
-  return Ref::borrow(PyList_GET_ITEM(nodes.get(), 0));
+  return list_item(nodes.get(), 0);
 }
 
 PyObject* fixup_curly_offsets(PyObject*, PyObject* const* args, Py_ssize_t nargs,
@@ -58,11 +58,14 @@ PyObject* fixup_curly_offsets(PyObject*, PyObject* const* args, Py_ssize_t nargs
       return nullptr;
     }
     // Attribute lookups run caller code that may change the input; work on
-    // a snapshot of its items.
+    // a snapshot of its items. The slice is copied in one step under the
+    // list's own lock, so another thread cannot change it halfway through.
+    Ref snapshot = Ref::steal(PyList_GetSlice(nodes, 0, PY_SSIZE_T_MAX));
+    if (!snapshot) return nullptr;
     std::vector<Ref> items;
-    items.reserve(static_cast<size_t>(PyList_GET_SIZE(nodes)));
-    for (Py_ssize_t i = 0; i < PyList_GET_SIZE(nodes); ++i) {
-      items.push_back(Ref::borrow(PyList_GET_ITEM(nodes, i)));
+    items.reserve(static_cast<size_t>(PyList_GET_SIZE(snapshot.get())));
+    for (Py_ssize_t i = 0; i < PyList_GET_SIZE(snapshot.get()); ++i) {
+      items.push_back(Ref::borrow(PyList_GET_ITEM(snapshot.get(), i)));
     }
     Ref out = Ref::steal(PyList_New(0));
     if (!out) return nullptr;

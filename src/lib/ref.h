@@ -50,4 +50,19 @@ class Ref {
   PyObject* obj_ = nullptr;
 };
 
+// Item `index` of a list (or list subclass) as a new reference, read from the
+// list's storage; empty, with no exception left, when the index is past the
+// end. Without the global lock another thread may replace or drop the item
+// at any moment, so the reference must be taken under the list's own lock.
+inline Ref list_item(PyObject* list, Py_ssize_t index) noexcept {
+#if PY_VERSION_HEX >= 0x030D0000
+  PyObject* item = PyList_GetItemRef(list, index);
+  if (!item) PyErr_Clear();
+  return Ref::steal(item);
+#else
+  if (index < 0 || index >= PyList_GET_SIZE(list)) return Ref();
+  return Ref::borrow(PyList_GET_ITEM(list, index));
+#endif
+}
+
 }  // namespace zarnu

@@ -339,6 +339,14 @@ Outcome translate_use_as_clause(TSNode node, Ctx& ctx, uint64_t lineno) {
       Outcome value = translate_with_ctx(source, ctx);
       if (value.failed()) return value;
       from = std::move(value).take_or_none();
+    } else if (kind == Kind::ClassConstantAccessExpression &&
+               !ts_node_is_null(named_child(source, 1, ctx))) {
+      // From its two names, not by cutting the text at "::": blanks, line
+      // breaks or a comment around the "::" belong to neither name.
+      from = ast::make(NodeClass::StaticProperty, lineno,
+                       text_str(named_child(source, 0, ctx), ctx),
+                       text_str(named_child(source, 1, ctx), ctx));
+      if (!from) return Outcome::failure();
     } else {
       from = method_reference(text_of(source, ctx), lineno);
     }

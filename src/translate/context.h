@@ -1,7 +1,7 @@
 // The translation context: one per `parse`, handed by reference to every
 // translation step. Besides the source and the grammar it carries what magic
 // constants and declared names need: the current namespace, function, class
-// and method, the file name, and whether a string's parts are being read.
+// and method, and the file name.
 // Declarations change these for the span of their own translation through
 // the scoped setters below, which put the earlier value back however the
 // scope is left.
@@ -59,7 +59,6 @@ class Ctx {
   const Text& class_name() const { return class_; }
   const Text& method_name() const { return method_; }
   const Text& filename() const { return filename_; }
-  bool in_string() const { return in_string_; }
 
   // `name` behind the current namespace and one "\", or `name` itself
   // outside a namespace (or in one whose name is "").
@@ -87,8 +86,6 @@ class Ctx {
   // "Class::name"; outside a class neither changes.
   class MethodScope;
   MethodScope enter_method(std::string_view name);
-  // While the parts of an interpolated string are translated.
-  Scoped<bool> enter_string() { return {in_string_, true}; }
 
  private:
   const Grammar& grammar_;
@@ -99,7 +96,6 @@ class Ctx {
   Text class_;
   Text method_;
   const Text filename_;
-  bool in_string_ = false;
 };
 
 class [[nodiscard]] Ctx::MethodScope {

@@ -166,19 +166,13 @@ bool StringWalk::add_gap(TSNode next) {
   return add_text(start, *end_mark_);
 }
 
-// "{$a}" -> Variable("$a"); "{$$a}" -> Variable(Variable("$a")): inside a
-// string `$$a` gives the inner variable alone, and the braces stand for the
-// variable around it. An expression that gives nothing is the part None.
+// "{$a}" -> Variable("$a"); "{$$a}" -> Variable(Variable("$a")). An
+// expression that gives nothing is the part None.
 bool StringWalk::add_brace_group(TSNode middle) {
   if (!ts_node_is_named(middle)) return true;
   Outcome value = translate_with_ctx(middle, ctx_);
   if (value.failed()) return false;
-  Ref part = std::move(value).take_or_none();
-  if (ctx_.kind(middle) == Kind::DynamicVariableName) {
-    part = ast::make(NodeClass::Variable, line_of(middle), std::move(part));
-    if (!part) return false;
-  }
-  return add_part(std::move(part));
+  return add_part(std::move(value).take_or_none());
 }
 
 // "$a", "$a[0]", "$o->p": the expression's translation; nothing adds no part.
@@ -376,18 +370,13 @@ Ref build_string_result(std::vector<Ref> parts) {
   return joined;
 }
 
-// The value of one literal. The in-string flag is set while its parts are
-// translated and put back however the walk ends. A new reference, or NULL
-// with the exception set.
+// The value of one literal. A new reference, or NULL with the exception set.
 Ref process_encapsed_parts(TSNode node, Ctx& ctx, Quoting quoting) {
   StringWalk walk(ctx, quoting);
-  {
-    const Scoped<bool> in_string = ctx.enter_string();
-    if (quoting == Quoting::Heredoc || quoting == Quoting::Nowdoc) {
-      walk.frame_heredoc(node);
-    }
-    if (!walk.walk(node) || !walk.finish()) return Ref();
+  if (quoting == Quoting::Heredoc || quoting == Quoting::Nowdoc) {
+    walk.frame_heredoc(node);
   }
+  if (!walk.walk(node) || !walk.finish()) return Ref();
   return build_string_result(walk.take_parts());
 }
 

@@ -114,20 +114,16 @@ Outcome translate_variable_name(TSNode node, Ctx& ctx, uint64_t lineno) {
 // $$a      -> Variable(Variable("$a"))
 // ${a}     -> Variable("$a")
 // ${expr}  -> Variable(operand of dv_translate)
-// Inside a string "${$a}" and "${expr}" give the inner value alone: the
-// string's own syntax stands for the variable around it.
+// Inside a string the same: PHP reads "${$a}" as $$a and "${'k'}" as $k, so
+// dropping the Variable around the operand would lose the indirection.
 Outcome translate_dynamic_variable_name(TSNode node, Ctx& ctx, uint64_t lineno) {
   const TSNode inner = named_child(node, 0, ctx);
   if (ts_node_is_null(inner)) return Outcome::nothing();
   Outcome value = Outcome::nothing();
-  bool bare_in_string = true;
   switch (ctx.kind(inner)) {
     case Kind::Name:
       return ast::make(NodeClass::Variable, lineno, dollar_name(inner, ctx));
     case Kind::DynamicVariableName:
-      value = translate_with_ctx(inner, ctx);
-      bare_in_string = false;
-      break;
     case Kind::VariableName:
       value = translate_with_ctx(inner, ctx);
       break;
@@ -136,9 +132,7 @@ Outcome translate_dynamic_variable_name(TSNode node, Ctx& ctx, uint64_t lineno) 
       break;
   }
   if (value.failed()) return value;
-  Ref name = std::move(value).take_or_none();
-  if (ctx.in_string() && bare_in_string) return name;
-  return ast::make(NodeClass::Variable, lineno, std::move(name));
+  return ast::make(NodeClass::Variable, lineno, std::move(value).take_or_none());
 }
 
 }  // namespace zarnu::translate

@@ -34,7 +34,9 @@ def expression(code):
     # Destructuring: `key => target` is two items, a nested list one item,
     # and a skipped slot nothing.
     ("[$a, $b] = $c", ListAssignment([A, B], C)),
-    ("list(, $a, ) = $c", ListAssignment([A], C)),
+    # A skipped slot keeps its place; a trailing one leaves no item.
+    ("list(, $a, ) = $c", ListAssignment([None, A], C)),
+    ("[, , $a, , $b] = $c", ListAssignment([None, None, A, None, B], C)),
     ("[] = $c", ListAssignment([], C)),
     ("[1 => $a, 2 => [$b, [$a]]] = $c", ListAssignment([1, A, 2, [B, [A]]], C)),
     ("list($a, /* c */ list($b)) = $c", ListAssignment([A, [B]], C)),

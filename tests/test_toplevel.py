@@ -100,10 +100,9 @@ def test_default_translation_keeps_nested_lists():
 
 @pytest.mark.parametrize("code, data, lineno", [
     # Below the program level the text loses its tags and the space around
-    # them; there is no short echo.
+    # them.
     ("<?php if (1): ?> <b>x</b> <?php endif;", ["<b>x</b>"], 1),
     ("<?php if (1):\n?>\n <b>x</b>\n<?php endif;", ["<b>x</b>"], 2),
-    ("<?php if (1): ?>a<?= $v ?>b<?php endif;", ["a", "b"], 1),
     ("<?php if (1): ?>\n  \n<?php endif;", [], None),
     ("<?php if (1): ?><?php endif;", [], None),
 ])
@@ -113,6 +112,18 @@ def test_inline_text_below_the_program_level(code, data, lineno):
     assert [f["data"] for f in found] == data
     assert all(f["lineno"] == lineno for f in found)
     assert not list(find(items, "Echo"))
+
+
+@pytest.mark.parametrize("code", [
+    "<?php if (1): ?>a<?= $v ?>b<?php endif;",
+    "<?php if (1) { ?>a<?= $v ?>b<?php }",
+    "<?php foreach ($l as $x): ?>a<?= $v ?>b<?php endforeach;",
+    "<?php function f() { ?>a<?= $v ?>b<?php }",
+])
+def test_short_echo_inside_blocks_outputs_the_next_statement(code):
+    echoes = list(find(parse(code), "Echo"))
+    assert echoes == [{"lineno": 1, "nodes": [("Variable", {"lineno": 1, "name": "$v"})]}]
+    assert [f["data"] for f in find(parse(code), "InlineHTML")] == ["a", "b"]
 
 
 def test_every_node_gets_its_own_line():

@@ -121,6 +121,22 @@ Ref try_translate_named_children(TSNode node, Ctx& ctx) {
   return list;
 }
 
+bool ends_in_short_echo(TSNode interpolation, const Ctx& ctx) {
+  bool short_echo = false;
+  for (Children child(interpolation); child.next();) {
+    if (ctx.kind(child.node()) == Kind::PhpTag) {
+      short_echo = trim(text_of(child.node(), ctx)) == "<?=";
+    }
+  }
+  return short_echo;
+}
+
+Ref short_echo_of(Ref value, uint64_t lineno) {
+  Ref items = Ref::steal(PyList_New(0));
+  if (!items || !value || PyList_Append(items.get(), value.get()) < 0) return Ref();
+  return ast::make(ast::NodeClass::Echo, lineno, std::move(items));
+}
+
 // Walked with a work list: a long sequence nests as deep as it is long.
 Ref translate_sequence(TSNode node, Ctx& ctx) {
   Ref items = Ref::steal(PyList_New(0));

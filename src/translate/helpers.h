@@ -94,6 +94,14 @@ Ref try_translate_named_children(TSNode node, Ctx& ctx);
 // nesting; NULL with the exception set when an operand fails.
 Ref translate_sequence(TSNode node, Ctx& ctx);
 
+// Whether a "?>...<?" region ends in the short echo tag "<?=", whose output
+// is the statement that follows it.
+bool ends_in_short_echo(TSNode interpolation, const Ctx& ctx);
+
+// Echo([value]) with that line number: the output of a "<?=" tag. NULL with
+// the exception set on failure.
+Ref short_echo_of(Ref value, uint64_t lineno);
+
 // --- Collecting translations into lists -------------------------------------
 
 // Appends `value` (borrowed) to `list`, a list value item by item, one level

@@ -147,7 +147,28 @@ Outcome translate_reference_assignment(TSNode node, Ctx& ctx, uint64_t lineno) {
 // are two items. Unlike the operands elsewhere, an element's failure fails
 // the list.
 Outcome translate_list_literal(TSNode node, Ctx& ctx, uint64_t) {
-  return try_translate_named_children(node, ctx);
+  Ref items = Ref::steal(PyList_New(0));
+  if (!items) return Outcome::failure();
+  // `list(, $b)` assigns the second element: a skipped slot must keep its
+  // place, or it would read as `list($b)`. A trailing empty slot skips
+  // nothing and leaves no item.
+  bool slot_taken = false;
+  for (Children child(node); child.next();) {
+    const TSNode current = child.node();
+    if (!ts_node_is_named(current)) {
+      if (text_of(current, ctx) != ",") continue;
+      if (!slot_taken && PyList_Append(items.get(), Py_None) < 0) {
+        return Outcome::failure();
+      }
+      slot_taken = false;
+    } else if (!is_comment(current, ctx)) {
+      slot_taken = true;
+      if (!append_item(items.get(), translate_with_ctx(current, ctx))) {
+        return Outcome::failure();
+      }
+    }
+  }
+  return items;
 }
 
 // $a . $b . $c -> BinaryOp(".", BinaryOp(".", Variable("$a"), Variable("$b")), Variable("$c"))

@@ -101,13 +101,24 @@ Outcome translate_static(TSNode node, Ctx& ctx, uint64_t lineno) {
 }
 
 // { $a; $b; } and `: $a; $b;` up to an end keyword -> Block([Variable("$a"), Variable("$b")])
+// In a template, `<?php if ($a): ?><b><?= $name ?></b><?php endif; ?>`, a
+// "<?=" tag inside the block outputs the statement after it, as it does at
+// the top level: that statement becomes Echo([...]).
 Outcome translate_block(TSNode node, Ctx& ctx, uint64_t lineno) {
   Ref items = Ref::steal(PyList_New(0));
   if (!items) return Outcome::failure();
+  bool short_echo = false;
   for (Children child(node); child.next_named();) {
-    if (!append_statement(items.get(), translate_with_ctx(child.node(), ctx))) {
-      return Outcome::failure();
+    const TSNode current = child.node();
+    Outcome item = translate_with_ctx(current, ctx);
+    if (short_echo && item.has_value()) {
+      short_echo = false;
+      item = short_echo_of(std::move(item).take(), line_of(current));
     }
+    if (ctx.kind(current) == Kind::TextInterpolation) {
+      short_echo = ends_in_short_echo(current, ctx);
+    }
+    if (!append_statement(items.get(), item)) return Outcome::failure();
   }
   return ast::make(NodeClass::Block, lineno, std::move(items));
 }

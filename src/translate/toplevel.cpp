@@ -46,14 +46,6 @@ bool append(PyObject* list, Ref item) {
   return item && PyList_Append(list, item.get()) == 0;
 }
 
-// Echo([item]) for the item after "<?=".
-bool append_echo(PyObject* list, Ref item, uint64_t lineno) {
-  Ref items = Ref::steal(PyList_New(1));
-  if (!items || !item) return false;
-  PyList_SET_ITEM(items.get(), 0, item.release());
-  return append(list, ast::make(NodeClass::Echo, lineno, std::move(items)));
-}
-
 bool translate_and_emit(TSNode node, Ctx& ctx, PyObject* list, bool& short_echo,
                         uint64_t lineno) {
   Outcome result = translate_with_ctx(node, ctx);
@@ -69,7 +61,7 @@ bool process_text(TSNode node, Ctx& ctx, PyObject* list, bool& short_echo) {
   const uint64_t lineno = line_of(node);
   if (short_echo) {
     short_echo = false;
-    return append_echo(list, make_str(data), lineno);
+    return append(list, short_echo_of(make_str(data), lineno));
   }
   return append(list, ast::make(NodeClass::InlineHTML, lineno, make_str(data)));
 }
@@ -128,7 +120,7 @@ bool process_program_child(TSNode node, Ctx& ctx, PyObject* list,
 bool emit_result(Ref value, PyObject* list, bool& short_echo, uint64_t lineno) {
   if (short_echo) {
     short_echo = false;
-    return append_echo(list, std::move(value), lineno);
+    return append(list, short_echo_of(std::move(value), lineno));
   }
   return append_spliced(list, value.get());
 }

@@ -40,10 +40,11 @@ def expression(code):
     ("Foo::{$c}", StaticProperty("Foo", V("$c"))),
     ("Foo::{'BAR'}", StaticProperty("Foo", "'BAR'")),
     ("Foo::class", "Foo"),
+    ("Foo::CLASS", "Foo"),  # the keyword is case-insensitive
     ("\\App\\Foo::class", "\\App\\Foo"),
     ("static::class", "static"),
-    ("$obj::class", "$obj"),
-    ("Foo::CLASS", StaticProperty("Foo", "CLASS")),
+    ("$obj::class", StaticProperty(V("$obj"), "class")),
+    ("$a[0]::class", StaticProperty(ArrayOffset(V("$a"), 0), "class")),
     # Static properties: names, and scopes written with "$", are variables
     # made from the text as written.
     ("Foo::$bar", StaticProperty("Foo", V("$bar"))),

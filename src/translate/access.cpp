@@ -54,11 +54,16 @@ Ref constant_name(TSNode member, Ctx& ctx) {
 // Foo::BAR, SELF::BAR -> StaticProperty("Foo", "BAR"), StaticProperty("self", "BAR")
 // $obj::BAR           -> StaticProperty(Variable("$obj"), "BAR")
 // Foo::{$c}           -> StaticProperty("Foo", Variable("$c"))
-// Foo::class          -> "Foo", the class name as written and no node
+// Foo::class          -> "Foo", the class name as written and no node; the
+//                        keyword is case-insensitive, so Foo::CLASS too
+// $obj::class         -> StaticProperty(Variable("$obj"), "class"): the class
+//                        of a value is no text known before run time
 Outcome translate_class_constant(TSNode node, Ctx& ctx, uint64_t lineno) {
   const TSNode scope_node = named_child(node, 0, ctx);
   const TSNode member = named_child(node, 1, ctx);
-  if (!ts_node_is_null(member) && text_of(member, ctx) == "class") {
+  const bool named_scope = ts_node_is_null(scope_node) || is_name_node(scope_node, ctx) ||
+                           ctx.kind(scope_node) == Kind::RelativeScope;
+  if (named_scope && !ts_node_is_null(member) && lowered_text(member, ctx) == "class") {
     return text_or_empty(scope_node, ctx);
   }
   Ref scope = ts_node_is_null(scope_node) ? make_str("") : scope_name(scope_node, ctx);

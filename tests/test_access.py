@@ -66,8 +66,8 @@ def test_member_access(code, expected):
     ("$a[\\N\\K]", ArrayOffset(V("$a"), "\\N\\K")),
     ("$a[$i][$j]", ArrayOffset(ArrayOffset(V("$a"), V("$i")), V("$j"))),
     ("f()[0]", ArrayOffset(FunctionCall("f", []), 0)),
-    # With a variable property name the offset goes to the name.
-    ("$o->$p[0]", ObjectProperty(V("$o"), ArrayOffset(V("$p"), 0))),
+    # The offset goes to the property, as PHP 7 and later read it.
+    ("$o->$p[0]", ArrayOffset(ObjectProperty(V("$o"), V("$p")), 0)),
     ("$o->p[0]", ArrayOffset(ObjectProperty(V("$o"), "p"), 0)),
     # Braces close the property name: the offset goes to the property.
     ("$o->{$p}[0]", ArrayOffset(ObjectProperty(V("$o"), V("$p")), 0)),
@@ -125,8 +125,8 @@ def test_line_numbers():
     assert array.nodes[2].value.nodes[0].lineno == 5
     prop = Zarnu().parse("<?php\n$obj\n::\n$bar;")[0]
     assert (prop.lineno, prop.node.lineno, prop.name.lineno) == (2, 2, 2)
-    prop = Zarnu().parse("<?php\n$o->\n$p\n[0];")[0]
-    assert (prop.lineno, prop.name.lineno, prop.name.node.lineno) == (2, 2, 3)
+    offset = Zarnu().parse("<?php\n$o->\n$p\n[0];")[0]
+    assert (offset.lineno, offset.node.lineno, offset.node.name.lineno) == (2, 2, 3)
 
 
 @pytest.mark.parametrize("code, expected", [

@@ -91,20 +91,10 @@ Outcome translate_static_property(TSNode node, Ctx& ctx, uint64_t lineno) {
                    std::move(name));
 }
 
-// `$o->{$p}`: braces close the property name, so an offset after them
-// belongs to the property, never to the name.
-bool has_braced_name(TSNode access, const Ctx& ctx) {
-  for (Children child(access); child.next();) {
-    if (ctx.kind(child.node()) == Kind::OpenBrace) return true;
-  }
-  return false;
-}
-
 // $a[0], $a[], $a[K] -> ArrayOffset(Variable("$a"), 0 / None / "K")
-// $o->$p[0]          -> ObjectProperty(Variable("$o"), ArrayOffset(Variable("$p"), 0))
-// The last form reads the offset as part of the property name, while
-// `$o->p[0]` and `$o->{$p}[0]` offset the property:
-// ArrayOffset(ObjectProperty(...), 0).
+// $o->$p[0]          -> ArrayOffset(ObjectProperty(Variable("$o"), Variable("$p")), 0)
+// The offset applies to the property, as PHP reads it since version 7;
+// `$o->{$p[0]}` is the form that offsets the name.
 Outcome translate_subscript(TSNode node, Ctx& ctx, uint64_t lineno) {
   const TSNode base_node = named_child(node, 0, ctx);
   const TSNode index_node = named_child(node, 1, ctx);
@@ -113,19 +103,6 @@ Outcome translate_subscript(TSNode node, Ctx& ctx, uint64_t lineno) {
     index = child_or_none(index_node, ctx);
     // A constant offset stands as its name: $a[FOO] has the offset "FOO".
     if (is_name_node(index_node, ctx)) index = name_or_self(std::move(index));
-  }
-  if (!ts_node_is_null(base_node) &&
-      ctx.kind(base_node) == Kind::MemberAccessExpression) {
-    const TSNode property = ctx.field(base_node, Field::Name);
-    if (!ts_node_is_null(property) && ctx.kind(property) == Kind::VariableName &&
-        !has_braced_name(base_node, ctx)) {
-      Ref object = field_or_none(base_node, Field::Object, ctx);
-      Ref offset = ast::make(NodeClass::ArrayOffset, lineno,
-                             child_or_none(property, ctx), std::move(index));
-      if (!offset) return Outcome::failure();
-      return ast::make(NodeClass::ObjectProperty, lineno, std::move(object),
-                       std::move(offset));
-    }
   }
   return ast::make(NodeClass::ArrayOffset, lineno, child_or_none(base_node, ctx),
                    std::move(index));

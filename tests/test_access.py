@@ -6,18 +6,13 @@ import pytest
 from zarnu import (Array, ArrayElement, ArrayOffset, FunctionCall, NamedArgument, New,
                    NullsafePropertyAccess, ObjectProperty, Parameter, StaticProperty,
                    Variable, Yield, Zarnu)
+from php import expression
 
 V = Variable
 
 
 def E(value, key=None, is_ref=False):
     return ArrayElement(key, value, is_ref)
-
-
-def expression(code):
-    items = Zarnu().parse(f"<?php {code};")
-    assert len(items) == 1, items
-    return items[0]
 
 
 @pytest.mark.parametrize("code, expected", [

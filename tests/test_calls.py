@@ -6,18 +6,13 @@ import pytest
 from zarnu import (Empty, Eval, Exit, FirstClassCallable, FunctionCall, IsSet,
                    MethodCall, NamedArgument, NullsafeCall, Parameter, StaticMethodCall,
                    Variable, Zarnu)
+from php import expression
 
 V = Variable
 
 
 def P(node, is_ref=False):
     return Parameter(node, is_ref)
-
-
-def expression(code):
-    items = Zarnu().parse(f"<?php {code};")
-    assert len(items) == 1, items
-    return items[0]
 
 
 @pytest.mark.parametrize("code, expected", [

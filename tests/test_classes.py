@@ -1,15 +1,13 @@
 """Classes, interfaces, traits and enums with their members: constants,
 properties and their hooks, enum cases and trait uses with alias rules."""
 
-import gc
-import sys
-
 import pytest
 
 from zarnu import (Block, Class, ClassConstant, ClassConstants, ClassVariable, ClassVariables,
                    Constant, ConstantDeclaration, ConstantDeclarations, Enum, EnumCase,
                    Interface, Method, PropertyHook, Return, StaticProperty, Trait, TraitModifier,
                    TraitUse, Variable, Zarnu)
+from php import blocks_left_by
 
 
 def item(code):
@@ -158,21 +156,9 @@ def test_broken_declarations_never_crash():
         assert isinstance(parser.parse("<?php " + DECLARATIONS[start:]), list)
 
 
-def settled_blocks():
-    # The attribute cache keeps the names of recent lookups alive.
-    gc.collect()
-    sys._clear_type_cache()
-    return sys.getallocatedblocks()
-
-
 def test_declarations_leave_no_allocations_behind():
     parser = Zarnu()
-    for _ in range(20):
-        parser.parse(DECLARATIONS)
-    before = settled_blocks()
-    for _ in range(300):
-        parser.parse(DECLARATIONS)
-    assert settled_blocks() - before < 30
+    assert blocks_left_by(lambda: parser.parse(DECLARATIONS)) < 30
 
 
 def test_hook_with_block_body():

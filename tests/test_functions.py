@@ -5,13 +5,10 @@ lists do not depend on how other statements translate."""
 import pytest
 
 from zarnu import (ArrowFunction, Closure, Constant, ConstructorParameter, FormalParameter,
-                   Function, LexicalVariable, Method, Return, Variable, Zarnu)
+                   Function, LexicalVariable, Method, Return, Variable)
+from php import parse
 
 V = Variable
-
-
-def parse(code):
-    return Zarnu().parse("<?php " + code)
 
 
 def item(code):

@@ -8,6 +8,7 @@ import pytest
 
 from zarnu import (ArrayOffset, Assignment, Block, If, InlineHTML, Return, Variable,
                    fixup_curly_offsets)
+from php import blocks_left_by, settled_blocks
 from node_classes import build, by_class, panic_exception, throw
 
 
@@ -71,23 +72,10 @@ def operations(value):
     assert fails(InlineHTML, value, bogus=1) and fails(node.generic, bogus=value)
 
 
-def settled_blocks():
-    # The interpreter's attribute cache keeps the name objects of recent
-    # lookups alive; empty it so that only real leaks remain.
-    gc.collect()
-    sys._clear_type_cache()
-    return sys.getallocatedblocks()
-
-
 def test_allocated_blocks_stay_flat(monkeypatch, capfd):
     monkeypatch.setattr(sys, "unraisablehook", lambda u: None)
     Panics.panic = panic_exception()
-    for _ in range(20):
-        operations("field")
-    before = settled_blocks()
-    for _ in range(300):
-        operations("field")
-    assert settled_blocks() - before < 30
+    assert blocks_left_by(lambda: operations("field")) < 30
     value = object()
     before = sys.getrefcount(value)
     for _ in range(10):

@@ -4,11 +4,8 @@ import pytest
 
 from zarnu import (Class, Constant, ConstantDeclaration, ConstantDeclarations, Echo, Function,
                    InlineHTML, MagicConstant, Namespace, UseDeclaration, UseDeclarations,
-                   Variable, Zarnu)
-
-
-def parse(code):
-    return Zarnu().parse("<?php " + code)
+                   Variable)
+from php import parse
 
 
 U = UseDeclaration

@@ -10,15 +10,10 @@ import pytest
 from zarnu import (ArrayOffset, AssignOp, Assignment, BinaryOp, Cast, Constant,
                    FunctionCall, ListAssignment, Parameter, Pipe, PostIncDecOp,
                    PreIncDecOp, Silence, TernaryOp, UnaryOp, Variable, Zarnu)
+from php import expression
 
 V = Variable
 A, B, C = V("$a"), V("$b"), V("$c")
-
-
-def expression(code):
-    items = Zarnu().parse(f"<?php {code};")
-    assert len(items) == 1, items
-    return items[0]
 
 
 @pytest.mark.parametrize("code, expected", [

@@ -4,17 +4,10 @@ break, continue, global, static, unset) and statement blocks."""
 import pytest
 
 from zarnu import (Block, Break, Constant, Continue, Echo, Global, InlineHTML, Return,
-                   Static, StaticVariable, Throw, Unset, Variable, Zarnu)
+                   Static, StaticVariable, Throw, Unset, Variable)
+from php import parse, lines
 
 V = Variable
-
-
-def parse(code):
-    return Zarnu().parse("<?php " + code)
-
-
-def lines(items):
-    return [x.generic(with_lineno=True) if hasattr(x, "generic") else x for x in items]
 
 
 @pytest.mark.parametrize("code, expected", [

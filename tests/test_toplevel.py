@@ -6,11 +6,7 @@ part in the comparison."""
 import pytest
 
 from zarnu import Constant, Echo, InlineHTML, Variable, Zarnu
-
-
-def lines(items):
-    """Items in generic form with line numbers; plain values as they are."""
-    return [x.generic(with_lineno=True) if hasattr(x, "generic") else x for x in items]
+from php import lines
 
 
 def parse(code):

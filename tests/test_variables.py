@@ -5,12 +5,7 @@ import pytest
 
 from zarnu import (ArrayOffset, BinaryOp, FunctionCall, MethodCall, ObjectProperty,
                    StaticProperty, Variable, Zarnu)
-
-
-def expression(code):
-    items = Zarnu().parse(f"<?php {code};")
-    assert len(items) == 1, items
-    return items[0]
+from php import expression
 
 
 def translates_strings():

@@ -15,12 +15,6 @@ namespace zarnu::ast {
 
 namespace {
 
-PyObject* intern(const char* text) {
-  PyObject* name = PyUnicode_InternFromString(text);
-  if (!name) Py_FatalError("zarnu: cannot intern attribute name");
-  return name;
-}
-
 const Signature& accept_signature(size_t cls) {
   static const char* const names[] = {"visitor"};
   static const auto signatures = make_method_signatures("accept", names, 1, false);
@@ -57,12 +51,12 @@ int visit_list(PyObject* list, PyObject* visitor) {
 }  // namespace
 
 PyObject* name_accept() {
-  static PyObject* name = intern("accept");
+  static PyObject* name = interned("accept");
   return name;
 }
 
 PyObject* name_generic() {
-  static PyObject* name = intern("generic");
+  static PyObject* name = interned("generic");
   return name;
 }
 

@@ -100,6 +100,12 @@ Ref make(NodeClass cls, Lineno lineno, Fields&&... fields) {
   return create_node(cls, lineno, values, sizeof...(Fields));
 }
 
+// A new node of the same class as `node`, with the same lineno and the same
+// field objects (a shallow copy): equal to it, but not the same object.
+// Returns `node` itself (a new reference) when it is no node of ours; NULL
+// with an exception set when the copy cannot be made.
+Ref copy_node(PyObject* node);
+
 // Stored field `index` of a node (borrowed). The caller vouches that `obj`
 // is a node with more than `index` fields.
 inline PyObject* field(PyObject* obj, size_t index) {

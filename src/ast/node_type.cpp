@@ -387,6 +387,19 @@ Ref create_node(NodeClass cls, Lineno lineno, Ref* fields, size_t count) {
   return obj;
 }
 
+Ref copy_node(PyObject* node) {
+  for (size_t index = 0; index < kClassCount; ++index) {
+    if (class_states[index].type.load(std::memory_order_acquire) != Py_TYPE(node)) continue;
+    const NodeObject* source = as_node(node);
+    Ref fields[kMaxFields];
+    const size_t count = describe(index).nfields;
+    for (size_t i = 0; i < count; ++i) fields[i] = Ref::borrow(source->fields[i]);
+    const Lineno lineno = source->has_lineno ? Lineno(source->lineno) : std::nullopt;
+    return create_node(static_cast<NodeClass>(index), lineno, fields, count);
+  }
+  return Ref::borrow(node);
+}
+
 int register_types(PyObject* module) {
   for (size_t i = 0; i < kClassCount; ++i) {
     PyTypeObject* type = request_type_by_index(i);

@@ -196,6 +196,12 @@ void prefix_argument_error(std::string_view param) {
   PyErr_SetObject(PyExc_TypeError, replacement.get());
 }
 
+PyObject* interned(const char* text) {
+  PyObject* name = PyUnicode_InternFromString(text);
+  if (!name) Py_FatalError("zarnu: cannot intern an attribute name");
+  return name;
+}
+
 Ref make_str(std::string_view text) noexcept {
   return Ref::steal(PyUnicode_FromStringAndSize(
       text.data(), static_cast<Py_ssize_t>(text.size())));

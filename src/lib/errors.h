@@ -84,6 +84,11 @@ void raise_not_instance(PyObject* obj, std::string_view target);
 // Any other exception is left as it is.
 void prefix_argument_error(std::string_view param);
 
+// An interned str for an attribute name that is looked up often; made once
+// by each caller (`static PyObject* const name = interned("...")`) and kept
+// for the life of the process.
+PyObject* interned(const char* text);
+
 // Builds a str from UTF-8 text; NULL with an exception set on failure.
 Ref make_str(std::string_view text) noexcept;
 

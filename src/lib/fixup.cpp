@@ -3,7 +3,6 @@
 // name and a one-item `nodes` list, so stand-in objects qualify too.
 #include "lib/fixup.h"
 
-#include <vector>
 
 #include "ast/node.h"
 #include "lib/args.h"
@@ -14,12 +13,6 @@ namespace zarnu::lib {
 namespace {
 
 const char* const kParams[] = {"nodes"};
-
-PyObject* interned(const char* text) {
-  PyObject* name = PyUnicode_InternFromString(text);
-  if (!name) Py_FatalError("zarnu: cannot intern attribute name");
-  return name;
-}
 
 // The single item of a block, or NULL when `item` is not a one-item block.
 // Every failure while testing is discarded: it only ends the fold.
@@ -62,18 +55,15 @@ PyObject* fixup_curly_offsets(PyObject*, PyObject* const* args, Py_ssize_t nargs
     // list's own lock, so another thread cannot change it halfway through.
     Ref snapshot = Ref::steal(PyList_GetSlice(nodes, 0, PY_SSIZE_T_MAX));
     if (!snapshot) return nullptr;
-    std::vector<Ref> items;
-    items.reserve(static_cast<size_t>(PyList_GET_SIZE(snapshot.get())));
-    for (Py_ssize_t i = 0; i < PyList_GET_SIZE(snapshot.get()); ++i) {
-      items.push_back(Ref::borrow(PyList_GET_ITEM(snapshot.get(), i)));
-    }
+    PyObject* const items = snapshot.get();  // ours alone: nobody changes it
+    const Py_ssize_t count = PyList_GET_SIZE(items);
     Ref out = Ref::steal(PyList_New(0));
     if (!out) return nullptr;
-    size_t i = 0;
-    while (i < items.size()) {
-      Ref current = std::move(items[i++]);
-      while (i < items.size()) {
-        Ref inner = single_block_item(items[i].get());
+    Py_ssize_t i = 0;
+    while (i < count) {
+      Ref current = Ref::borrow(PyList_GET_ITEM(items, i++));
+      while (i < count) {
+        Ref inner = single_block_item(PyList_GET_ITEM(items, i));
         if (!inner) break;
         current = ast::make(ast::NodeClass::ArrayOffset, std::nullopt,
                             std::move(current), std::move(inner));

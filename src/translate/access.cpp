@@ -15,13 +15,6 @@ using ast::NodeClass;
 
 namespace {
 
-// The "=>" of `k => v`, an anonymous token without a kind of its own here.
-bool is_double_arrow(TSNode node, const Ctx& ctx) {
-  static const TSSymbol arrow = ts_language_symbol_for_name(
-      ctx.grammar().language(), "=>", 2, false);
-  return !ts_node_is_named(node) && ts_node_symbol(node) == arrow;
-}
-
 // $o->p        -> ObjectProperty(Variable("$o"), "p")
 // $o->$p       -> ObjectProperty(Variable("$o"), Variable("$p"))
 // $o->{'p'}    -> ObjectProperty(Variable("$o"), "'p'")
@@ -120,7 +113,7 @@ ElementPieces element_parts(TSNode element, const Ctx& ctx) {
   bool after_arrow = false;
   for (Children child(element); child.next();) {
     const TSNode current = child.node();
-    if (is_double_arrow(current, ctx)) {
+    if (ctx.kind(current) == Kind::DoubleArrow) {
       after_arrow = true;
       parts.key = parts.value;
       parts.value = TSNode{};

@@ -96,9 +96,13 @@ Outcome translate_function_call(TSNode node, Ctx& ctx, uint64_t lineno) {
 
   Ref params = translate_named_children(arguments, ctx);
   if (!params) return Outcome::failure();
-  if (has_callee) {
-    std::optional<Outcome> intrinsic = translate_intrinsic_call(
-        lowered_text(callee_node, ctx), params.get(), lineno);
+  // The intrinsic names are at most five letters; a longer callee, such as
+  // a whole closure, is not lowercased just to find that out.
+  if (const std::string_view written =
+          has_callee ? trim(text_of(callee_node, ctx)) : std::string_view();
+      written.size() <= 5 && has_callee) {
+    std::optional<Outcome> intrinsic =
+        translate_intrinsic_call(lowercase(written), params.get(), lineno);
     if (intrinsic) return std::move(*intrinsic);
   }
 

@@ -53,11 +53,8 @@ Ref merge_inline_text(Branch& branch) {
   Ref items = Ref::steal(PyList_New(0));
   if (!items) return items;
   PyObject* body = branch.body.get();
-  if (is_block(body)) {
-    Ref statements = Ref::steal(PyObject_GetAttrString(body, "nodes"));
-    if (!statements) return Ref();
-    if (PyList_Check(statements.get()) &&
-        !append_spliced(items.get(), statements.get())) {
+  if (PyObject* statements = block_statements(body)) {
+    if (PyList_Check(statements) && !append_spliced(items.get(), statements)) {
       return Ref();
     }
   } else if (body != Py_None && !append_spliced(items.get(), body)) {
@@ -404,15 +401,11 @@ Outcome translate_finally(TSNode node, Ctx& ctx, uint64_t lineno) {
 Ref build_directive(TSNode node, Ctx& ctx) {
   const std::string_view text = text_of(node, ctx);
   const size_t equals = text.find('=');
-  const std::string_view pieces[] = {text.substr(0, equals),
-                                     equals == std::string_view::npos
-                                         ? std::string_view()
-                                         : text.substr(equals + 1)};
-  const std::span<const std::string_view> split(
-      pieces, equals == std::string_view::npos ? 1 : 2);
-  Ref name = make_str(trim(pieces[0]));
+  Ref name = make_str(trim(text.substr(0, equals)));
   Outcome value = translate_child(named_child(node, 0, ctx), ctx);
-  Ref value_ref = value.has_value() ? std::move(value).take() : second_part_trimmed(split);
+  Ref value_ref = value.has_value()                    ? std::move(value).take()
+                  : equals == std::string_view::npos ? make_str("")
+                                                     : make_str(trim(text.substr(equals + 1)));
   return ast::make(NodeClass::Directive, line_of(node), std::move(name),
                    std::move(value_ref));
 }

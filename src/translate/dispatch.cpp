@@ -61,6 +61,10 @@ HandlerTable build_handler_table() {
   return table;
 }
 
+// Every area's list is a constant array, so the table can be built while the
+// module loads, before any parse; a lookup then costs no initialisation check.
+const HandlerTable kHandlerTable = build_handler_table();
+
 constexpr auto kSkipTable = [] {
   std::array<bool, kKindCount> table{};
   for (Kind kind : kSkipped) table[static_cast<size_t>(kind)] = true;
@@ -91,8 +95,7 @@ Outcome translate_with_ctx(TSNode node, Ctx& ctx) {
   StackGuard::Level level(ctx.stack());
   const auto kind = static_cast<size_t>(ctx.kind(node));
   if (kSkipTable[kind]) return Outcome::nothing();
-  static const HandlerTable handler_table = build_handler_table();
-  if (Handler handler = handler_table[kind]) {
+  if (Handler handler = kHandlerTable[kind]) {
     return handler(node, ctx, line_of(node));
   }
   return translate_default(node, ctx);

@@ -118,11 +118,8 @@ Outcome translate_anonymous_function(TSNode node, Ctx& ctx, uint64_t lineno) {
         if (ts_node_is_named(current)) is_ref = true;
         break;
       case Kind::FormalParameters:
-        for (Children parameter(current); parameter.next_named();) {
-          if (!append_item(params.get(), translate_with_ctx(parameter.node(), ctx))) {
-            return Outcome::failure();
-          }
-        }
+        params = try_translate_named_children(current, ctx);
+        if (!params) return Outcome::failure();
         break;
       case Kind::AnonymousFunctionUseClause:
         if (!append_lexical_variables(current, ctx, vars.get())) {
@@ -161,11 +158,8 @@ Outcome translate_arrow_function(TSNode node, Ctx& ctx, uint64_t lineno) {
     if (kind == Kind::ReferenceModifier) {
       is_ref = true;
     } else if (kind == Kind::FormalParameters) {
-      for (Children parameter(current); parameter.next_named();) {
-        Outcome item = translate_child(parameter.node(), ctx);
-        if (!item.has_value()) continue;
-        if (PyList_Append(params.get(), item.get()) < 0) PyErr_Clear();
-      }
+      params = translate_named_children(current, ctx);
+      if (!params) return Outcome::failure();
     }
   }
   return ast::make(NodeClass::ArrowFunction, lineno, std::move(params),

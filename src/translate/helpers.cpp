@@ -121,12 +121,14 @@ Ref try_translate_named_children(TSNode node, Ctx& ctx) {
   return list;
 }
 
+bool opens_short_echo(TSNode tag, const Ctx& ctx) {
+  return trim(text_of(tag, ctx)) == "<?=";
+}
+
 bool ends_in_short_echo(TSNode interpolation, const Ctx& ctx) {
   bool short_echo = false;
   for (Children child(interpolation); child.next();) {
-    if (ctx.kind(child.node()) == Kind::PhpTag) {
-      short_echo = trim(text_of(child.node(), ctx)) == "<?=";
-    }
+    if (ctx.kind(child.node()) == Kind::PhpTag) short_echo = opens_short_echo(child.node(), ctx);
   }
   return short_echo;
 }
@@ -185,11 +187,25 @@ bool append_unwrapped(PyObject* list, Ref obj) {
   return append_spliced(list, unwrap_block_body(std::move(obj)).get());
 }
 
-Ref unwrap_block_body(Ref obj) {
-  Ref nodes = Ref::steal(PyObject_GetAttrString(obj.get(), "nodes"));
-  if (nodes) return nodes;
+// The object's attribute `name`, or the object itself when it has none.
+// Plain values and our own nodes are answered without a lookup.
+Ref attribute_or_self(Ref obj, PyObject* name) {
+  PyObject* raw = obj.get();
+  if (PyUnicode_CheckExact(raw) || PyList_CheckExact(raw) || raw == Py_None) return obj;
+  Ref value = Ref::steal(PyObject_GetAttr(raw, name));
+  if (value) return value;
   PyErr_Clear();
   return obj;
+}
+
+PyObject* block_statements(PyObject* obj) {
+  return ast::is_instance(obj, NodeClass::Block) ? ast::field(obj, 0) : nullptr;
+}
+
+Ref unwrap_block_body(Ref obj) {
+  if (PyObject* statements = block_statements(obj.get())) return Ref::borrow(statements);
+  static PyObject* const nodes = interned("nodes");
+  return attribute_or_self(std::move(obj), nodes);
 }
 
 Ref empty_block(uint64_t lineno) {
@@ -245,10 +261,12 @@ Ref member_name(TSNode node, Ctx& ctx) {
 }
 
 Ref name_or_self(Ref obj) {
-  Ref name = Ref::steal(PyObject_GetAttrString(obj.get(), "name"));
-  if (name) return name;
-  PyErr_Clear();
-  return obj;
+  if (ast::is_instance(obj.get(), NodeClass::Constant) ||
+      ast::is_instance(obj.get(), NodeClass::MagicConstant)) {
+    return Ref::borrow(ast::field(obj.get(), 0));
+  }
+  static PyObject* const name = interned("name");
+  return attribute_or_self(std::move(obj), name);
 }
 
 Outcome primitive_type_text(TSNode node, Ctx& ctx) {
@@ -257,31 +275,7 @@ Outcome primitive_type_text(TSNode node, Ctx& ctx) {
   return text_str(type, ctx);
 }
 
-Ref type_name(Ref obj) {
-  return Ref::steal(PyObject_GetAttrString(obj.get(), "__name__"));
-}
-
-bool extract_text(Ref obj, std::string& text) {
-  if (!PyUnicode_Check(obj.get())) {
-    raise_not_instance(obj.get(), "str");
-    return false;
-  }
-  Py_ssize_t size = 0;
-  const char* data = PyUnicode_AsUTF8AndSize(obj.get(), &size);
-  if (!data) return false;
-  text.assign(data, static_cast<size_t>(size));
-  return true;
-}
-
-bool is_block(PyObject* obj) {
-  Ref name = type_name(Ref::borrow(reinterpret_cast<PyObject*>(Py_TYPE(obj))));
-  std::string text;
-  if (!name || !extract_text(std::move(name), text)) {
-    PyErr_Clear();
-    return false;
-  }
-  return text == "Block";
-}
+bool is_block(PyObject* obj) { return ast::is_instance(obj, NodeClass::Block); }
 
 bool is_name_node(TSNode node, const Ctx& ctx) {
   const Kind kind = ctx.kind(node);

@@ -3,9 +3,8 @@
 // with a child's failure is its contract: translate_child, the *_or_none
 // operands, translate_named_children, append_word and the scope operands
 // drop it (the child counts as nothing or None); the try_* operations,
-// translate_sequence, member_name, the other append_* and type_name hand it
-// on. A too-deep tree is never dropped: DepthExceeded unwinds through all of
-// them.
+// translate_sequence, member_name and the other append_* hand it on. A
+// too-deep tree is never dropped: DepthExceeded unwinds through all of them.
 #pragma once
 
 #include <Python.h>
@@ -94,6 +93,9 @@ Ref try_translate_named_children(TSNode node, Ctx& ctx);
 // nesting; NULL with the exception set when an operand fails.
 Ref translate_sequence(TSNode node, Ctx& ctx);
 
+// "<?=" opens a short echo; any other opening tag closes it.
+bool opens_short_echo(TSNode tag, const Ctx& ctx);
+
 // Whether a "?>...<?" region ends in the short echo tag "<?=", whose output
 // is the statement that follows it.
 bool ends_in_short_echo(TSNode interpolation, const Ctx& ctx);
@@ -170,15 +172,12 @@ Ref name_or_self(Ref obj);
 // nothing when there is none.
 Outcome primitive_type_text(TSNode node, Ctx& ctx);
 
-// The `__name__` of `obj` (a type), or NULL with the error of reading it.
-Ref type_name(Ref obj);
-
-// The text of `obj` when it is a str; false with TypeError set otherwise.
-bool extract_text(Ref obj, std::string& text);
-
-// Whether a translated object is a Block, recognised by its class name.
-// Never fails: an unreadable name counts as no.
+// Whether a translated object is a Block node. Never fails.
 bool is_block(PyObject* obj);
+
+// The statements of a Block (its `nodes`, borrowed); NULL for anything that
+// is not a Block.
+PyObject* block_statements(PyObject* obj);
 
 // The kind is name, qualified_name or relative_name.
 bool is_name_node(TSNode node, const Ctx& ctx);

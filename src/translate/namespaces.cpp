@@ -19,10 +19,7 @@ using ast::NodeClass;
 namespace {
 
 bool has_braced_body(TSNode node, const Ctx& ctx) {
-  for (Children child(node); child.next_named();) {
-    if (ctx.kind(child.node()) == Kind::CompoundStatement) return true;
-  }
-  return false;
+  return !ts_node_is_null(first_child_of_kind(node, Kind::CompoundStatement, ctx));
 }
 
 // The items of a namespace body, walked as the top of a file is, with a
@@ -32,10 +29,7 @@ Ref namespace_items(TSNode node, Ctx& ctx) {
   Ref items = translate_program_children(node, ctx);
   if (!items || PyList_GET_SIZE(items.get()) != 1) return items;
   PyObject* only = PyList_GET_ITEM(items.get(), 0);  // borrowed
-  if (!is_block(only)) return items;
-  Ref statements = Ref::steal(PyObject_GetAttrString(only, "nodes"));
-  if (statements) return statements;
-  PyErr_Clear();
+  if (PyObject* statements = block_statements(only)) return Ref::borrow(statements);
   return items;
 }
 

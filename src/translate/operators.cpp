@@ -70,18 +70,7 @@ Ref twin(PyObject* value) {
   if (PyList_Check(value)) {
     return Ref::steal(PyList_GetSlice(value, 0, PY_SSIZE_T_MAX));
   }
-  for (size_t index = 0; index < ast::kClassCount; ++index) {
-    const auto cls = static_cast<NodeClass>(index);
-    if (!ast::is_instance(value, cls)) continue;
-    const ast::NodeObject* node = ast::as_node(value);
-    const size_t count = ast::describe(cls).nfields;
-    Ref fields[ast::kMaxFields];
-    for (size_t i = 0; i < count; ++i) fields[i] = Ref::borrow(node->fields[i]);
-    const ast::Lineno lineno =
-        node->has_lineno ? ast::Lineno(node->lineno) : std::nullopt;
-    return ast::create_node(cls, lineno, fields, count);
-  }
-  return Ref::borrow(value);
+  return ast::copy_node(value);
 }
 
 // Cast words that the result spells another way; any other word is kept,

@@ -73,23 +73,10 @@ Ref field_text_or_none(TSNode node, Field field, const Ctx& ctx) {
   return ts_node_is_null(child) ? Ref::none() : text_str(child, ctx);
 }
 
-std::string trimmed_text(TSNode node, const Ctx& ctx) {
-  return std::string(trim(text_of(node, ctx)));
-}
-
-Ref trimmed_str(TSNode node, const Ctx& ctx) {
-  return make_str(trimmed_text(node, ctx));
-}
+Ref trimmed_str(TSNode node, const Ctx& ctx) { return make_str(trim(text_of(node, ctx))); }
 
 std::string lowered_text(TSNode node, const Ctx& ctx) {
   return lowercase(trim(text_of(node, ctx)));
-}
-
-Ref string_to_str(std::string text) { return make_str(text); }
-
-Ref second_part_trimmed(std::span<const std::string_view> pieces) {
-  if (pieces.size() < 2) return make_str("");
-  return make_str(trim(pieces[1]));
 }
 
 std::string_view trim(std::string_view text) {

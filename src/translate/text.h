@@ -43,23 +43,12 @@ inline std::string owned_text(TSNode node, const Ctx& ctx) {
   return std::string(text_of(node, ctx));
 }
 
-// The node's text without white space at either end.
-std::string trimmed_text(TSNode node, const Ctx& ctx);
-
-// trimmed_text as a new str (NULL with MemoryError when that fails).
+// The node's text without white space at either end, as a new str (NULL
+// with MemoryError when that fails).
 Ref trimmed_str(TSNode node, const Ctx& ctx);
 
 // The node's text trimmed and lowercased.
 std::string lowered_text(TSNode node, const Ctx& ctx);
-
-// The node's kind text as the grammar names it ("ERROR" for an error node).
-inline std::string kind_text(TSNode node) { return ts_node_type(node); }
-
-// A new str holding `text` (NULL with the exception set when that fails).
-Ref string_to_str(std::string text);
-
-// The second of `pieces`, trimmed, as a new str; "" when there is none.
-Ref second_part_trimmed(std::span<const std::string_view> pieces);
 
 // `text` without Unicode white space at either end.
 std::string_view trim(std::string_view text);

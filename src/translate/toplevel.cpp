@@ -37,11 +37,6 @@ bool is_passed_over(Kind kind) {
   }
 }
 
-// "<?=" opens a short echo; any other opening tag closes it.
-bool opens_short_echo(TSNode tag, const Ctx& ctx) {
-  return trim(text_of(tag, ctx)) == "<?=";
-}
-
 bool append(PyObject* list, Ref item) {
   return item && PyList_Append(list, item.get()) == 0;
 }

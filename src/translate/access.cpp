@@ -59,7 +59,7 @@ Outcome translate_class_constant(TSNode node, Ctx& ctx, uint64_t lineno) {
   if (named_scope && !ts_node_is_null(member) && lowered_text(member, ctx) == "class") {
     return text_or_empty(scope_node, ctx);
   }
-  Ref scope = ts_node_is_null(scope_node) ? make_str("") : scope_name(scope_node, ctx);
+  Ref scope = scope_name(scope_node, ctx);
   return ast::make(NodeClass::StaticProperty, lineno, std::move(scope),
                    constant_name(member, ctx));
 }
@@ -70,13 +70,11 @@ Outcome translate_class_constant(TSNode node, Ctx& ctx, uint64_t lineno) {
 // `Foo::$$p` names the property Variable("$$p").
 Outcome translate_static_property(TSNode node, Ctx& ctx, uint64_t lineno) {
   const TSNode scope_node = ctx.field(node, Field::Scope);
-  Ref scope = ts_node_is_null(scope_node)
-                  ? make_str("")
-                  : property_scope_name(scope_node, ctx, lineno);
+  Ref scope = property_scope_name(scope_node, ctx, lineno);
   const TSNode name_node = ctx.field(node, Field::Name);
   Ref name;
   if (!ts_node_is_null(name_node) && text_of(name_node, ctx).starts_with('$')) {
-    name = or_none(ast::make(NodeClass::Variable, lineno, text_str(name_node, ctx)));
+    name = variable_as_written(name_node, ctx, lineno);
   } else {
     name = text_or_empty(name_node, ctx);
   }

@@ -164,9 +164,7 @@ Outcome translate_nullsafe_call(TSNode node, Ctx& ctx, uint64_t lineno) {
 
 // Foo::m(1), STATIC::m(), $cls::m(), A::$m() -> StaticMethodCall(scope, name, params)
 Outcome translate_static_call(TSNode node, Ctx& ctx, uint64_t lineno) {
-  const TSNode scope_node = ctx.field(node, Field::Scope);
-  Ref scope = ts_node_is_null(scope_node) ? make_str("")
-                                          : call_scope_name(scope_node, ctx);
+  Ref scope = call_scope_name(ctx.field(node, Field::Scope), ctx);
   Ref name = member_name(node, ctx);
   if (!name) return Outcome::failure();
   Ref params = translate_named_children(ctx.field(node, Field::Arguments), ctx);

@@ -82,18 +82,8 @@ Special take_trait_use(TSNode member, Ctx& ctx, PyObject* traits) {
 Special take_class_constants(TSNode member, Ctx& ctx, PyObject* nodes,
                              uint64_t lineno) {
   if (ctx.kind(member) != Kind::ConstDeclaration) return {};
-  Ref constants = Ref::steal(PyList_New(0));
+  Ref constants = const_elements(member, NodeClass::ClassConstant, lineno, ctx);
   if (!constants) return {true, false};
-  for (Children child(member); child.next_named();) {
-    const TSNode element = child.node();
-    if (ctx.kind(element) != Kind::ConstElement) continue;
-    Ref constant = ast::make(NodeClass::ClassConstant, lineno,
-                             text_or_empty(named_child(element, 0, ctx), ctx),
-                             child_or_none(named_child(element, 1, ctx), ctx));
-    if (!constant || PyList_Append(constants.get(), constant.get()) < 0) {
-      return {true, false};
-    }
-  }
   if (PyList_GET_SIZE(constants.get()) == 0) return {true, true};
   Ref declaration =
       ast::make(NodeClass::ClassConstants, lineno, std::move(constants));

@@ -121,6 +121,19 @@ Ref try_translate_named_children(TSNode node, Ctx& ctx) {
   return list;
 }
 
+Ref const_elements(TSNode declaration, NodeClass cls, uint64_t lineno, Ctx& ctx) {
+  Ref constants = Ref::steal(PyList_New(0));
+  if (!constants) return constants;
+  for (Children child(declaration); child.next_named();) {
+    const TSNode element = child.node();
+    if (ctx.kind(element) != Kind::ConstElement) continue;
+    Ref constant = ast::make(cls, lineno, text_or_empty(named_child(element, 0, ctx), ctx),
+                             child_or_none(named_child(element, 1, ctx), ctx));
+    if (!constant || PyList_Append(constants.get(), constant.get()) < 0) return Ref();
+  }
+  return constants;
+}
+
 bool opens_short_echo(TSNode tag, const Ctx& ctx) {
   return trim(text_of(tag, ctx)) == "<?=";
 }
@@ -224,6 +237,7 @@ Outcome discard_error() {
 }
 
 Ref scope_name(TSNode node, Ctx& ctx) {
+  if (ts_node_is_null(node)) return make_str("");
   const Kind kind = ctx.kind(node);
   if (kind == Kind::VariableName || starts_with_dollar(node, ctx)) {
     return child_or_none(node, ctx);
@@ -232,6 +246,7 @@ Ref scope_name(TSNode node, Ctx& ctx) {
 }
 
 Ref call_scope_name(TSNode node, Ctx& ctx) {
+  if (ts_node_is_null(node)) return make_str("");
   const Kind kind = ctx.kind(node);
   if (kind == Kind::VariableName || kind == Kind::DynamicVariableName) {
     return child_or_none(node, ctx);
@@ -239,13 +254,16 @@ Ref call_scope_name(TSNode node, Ctx& ctx) {
   return class_word_or_text(node, ctx);
 }
 
+Ref variable_as_written(TSNode node, const Ctx& ctx, uint64_t lineno) {
+  return or_none(ast::make(NodeClass::Variable, lineno, text_str(node, ctx)));
+}
+
 Ref property_scope_name(TSNode node, Ctx& ctx, uint64_t lineno) {
+  if (ts_node_is_null(node)) return make_str("");
   const Kind kind = ctx.kind(node);
   const bool variable =
       kind == Kind::VariableName || kind == Kind::DynamicVariableName;
-  if (starts_with_dollar(node, ctx)) {
-    return or_none(ast::make(NodeClass::Variable, lineno, text_str(node, ctx)));
-  }
+  if (starts_with_dollar(node, ctx)) return variable_as_written(node, ctx, lineno);
   if (variable) return child_or_none(node, ctx);
   return class_word_or_text(node, ctx);
 }

@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <string>
 
+#include "ast/node.h"
 #include "lib/ref.h"
 #include "translate/context.h"
 #include "translate/translate.h"
@@ -93,6 +94,11 @@ Ref try_translate_named_children(TSNode node, Ctx& ctx);
 // nesting; NULL with the exception set when an operand fails.
 Ref translate_sequence(TSNode node, Ctx& ctx);
 
+// The constants of `const A = 1, B = 2;` as `cls(name, value)` nodes, all
+// with that line: ClassConstant in a class body, ConstantDeclaration
+// elsewhere. A new list, or NULL with the exception set.
+Ref const_elements(TSNode declaration, ast::NodeClass cls, uint64_t lineno, Ctx& ctx);
+
 // "<?=" opens a short echo; any other opening tag closes it.
 bool opens_short_echo(TSNode tag, const Ctx& ctx);
 
@@ -141,9 +147,10 @@ Ref or_none(Ref ref);
 Outcome discard_error();
 
 // --- Scope operands of `X::...` ----------------------------------------------
-// Each returns an object, never NULL: a failed translation gives None. A
-// scope that is a class word gives it lowercased ("self", "static",
-// "parent"); any other name gives its text as written.
+// Each returns an object, never NULL: a failed translation gives None and a
+// missing scope (a null node) "". A scope that is a class word gives it
+// lowercased ("self", "static", "parent"); any other name gives its text as
+// written.
 
 // The scope of a class constant access `X::C`: variables are translated.
 Ref scope_name(TSNode node, Ctx& ctx);
@@ -155,6 +162,11 @@ Ref call_scope_name(TSNode node, Ctx& ctx);
 // The scope of a static property `X::$p`: a variable becomes
 // Variable(its text as written) with the expression's line number.
 Ref property_scope_name(TSNode node, Ctx& ctx, uint64_t lineno);
+
+// Variable(the node's text as written) with that line, for the `$x` of
+// `$x::$p` and `A::$p`, which are read as written rather than translated;
+// None when it cannot be made.
+Ref variable_as_written(TSNode node, const Ctx& ctx, uint64_t lineno);
 
 // The member name in the `name` field of `$o->p`, `$o->m()` and `A::m()`: a
 // new reference. A variable (`$o->$m`) is translated and NULL with its

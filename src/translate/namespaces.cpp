@@ -113,19 +113,8 @@ Outcome translate_namespace_use_clause(TSNode node, Ctx& ctx, uint64_t) {
 // const A = 1, B = 2; -> ConstantDeclarations([ConstantDeclaration("A", 1),
 //                        ConstantDeclaration("B", 2)]), all on the line of `const`
 Outcome translate_const_declaration(TSNode node, Ctx& ctx, uint64_t lineno) {
-  Ref constants = Ref::steal(PyList_New(0));
+  Ref constants = const_elements(node, NodeClass::ConstantDeclaration, lineno, ctx);
   if (!constants) return Outcome::failure();
-  for (Children child(node); child.next_named();) {
-    const TSNode element = child.node();
-    if (ctx.kind(element) != Kind::ConstElement) continue;
-    Ref constant = ast::make(
-        NodeClass::ConstantDeclaration, lineno,
-        text_or_empty(named_child(element, 0, ctx), ctx),
-        child_or_none(named_child(element, 1, ctx), ctx));
-    if (!constant || PyList_Append(constants.get(), constant.get()) < 0) {
-      return Outcome::failure();
-    }
-  }
   return ast::make(NodeClass::ConstantDeclarations, lineno, std::move(constants));
 }
 

@@ -1,4 +1,5 @@
-# Entry points: `make run`, `make test`, `make test-sanitize` (see README.md).
+# Entry points: `make run`, `make test`, `make test-sanitize`, `make bench`
+# (see README.md).
 # Every step is skipped when its inputs have not changed, and the CMake build
 # directories under build/ make the rebuilds themselves incremental. That needs
 # --no-build-isolation: scikit-build-core wipes a build directory that was
@@ -7,6 +8,9 @@
 PYTHON ?= python3
 CXX ?= g++
 PYTEST_ARGS ?=
+# WordPress is the default code base of `make bench`, fetched on first use.
+WORDPRESS := build/wordpress/root/usr/share/wordpress
+BENCH_ARGS ?= $(WORDPRESS)
 
 VENV := .venv
 ASAN_VENV := .venv-asan
@@ -16,7 +20,7 @@ ASAN_VENV := .venv-asan
 BUILD_INPUTS := pyproject.toml CMakeLists.txt $(wildcard cmake/*.cmake) \
 	$(shell find src -type d -o -type f 2>/dev/null)
 
-.PHONY: run test test-sanitize clean
+.PHONY: run test test-sanitize bench clean
 
 run: $(VENV)/.installed
 	$(VENV)/bin/python tools/parse_php.py examples/hello.php
@@ -39,6 +43,12 @@ test-sanitize: $(ASAN_VENV)/.installed $(ASAN_VENV)/.test-deps
 	UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 	tools/run_tests.sh $(ASAN_VENV)/bin/python --capture=sys $(PYTEST_ARGS)
 
+bench: $(VENV)/.installed $(VENV)/.bench-deps $(if $(findstring $(WORDPRESS),$(BENCH_ARGS)),$(WORDPRESS))
+	$(VENV)/bin/python bench/parse_throughput.py $(BENCH_ARGS)
+
+$(WORDPRESS):
+	bench/fetch_wordpress.sh build/wordpress
+
 clean:
 	rm -rf build $(VENV) $(ASAN_VENV)
 
@@ -51,6 +61,10 @@ $(VENV)/.runtime-deps $(ASAN_VENV)/.runtime-deps: %/.runtime-deps: requirements/
 
 $(VENV)/.test-deps $(ASAN_VENV)/.test-deps: %/.test-deps: requirements/test.txt | %/bin/python
 	$*/bin/python -m pip install --require-hashes -r requirements/test.txt
+	touch $@
+
+$(VENV)/.bench-deps: requirements/bench.txt | $(VENV)/bin/python
+	$(VENV)/bin/python -m pip install --require-hashes -r requirements/bench.txt
 	touch $@
 
 $(VENV)/.build-deps $(ASAN_VENV)/.build-deps: %/.build-deps: requirements/build.txt | %/bin/python

@@ -3,9 +3,9 @@ and object creation."""
 
 import pytest
 
-from zarnu import (Array, ArrayElement, ArrayOffset, FunctionCall, NamedArgument, New,
-                   NullsafePropertyAccess, ObjectProperty, Parameter, StaticProperty,
-                   Variable, Yield, Zarnu)
+from zarnu import (Array, ArrayElement, ArrayOffset, FunctionCall, MagicConstant,
+                   NamedArgument, New, NullsafePropertyAccess, ObjectProperty, Parameter,
+                   StaticProperty, Variable, Yield, Zarnu)
 from php import expression
 
 V = Variable
@@ -59,6 +59,10 @@ def test_member_access(code, expected):
     # A constant offset is held as its name.
     ("$a[K]", ArrayOffset(V("$a"), "K")),
     ("$a[\\N\\K]", ArrayOffset(V("$a"), "\\N\\K")),
+    # A magic constant is no bare name: it keeps its node and value.
+    ("$a[__LINE__]", ArrayOffset(V("$a"), MagicConstant("__LINE__", 1))),
+    ("$a[__CLASS__][K]",
+     ArrayOffset(ArrayOffset(V("$a"), MagicConstant("__CLASS__", None)), "K")),
     ("$a[$i][$j]", ArrayOffset(ArrayOffset(V("$a"), V("$i")), V("$j"))),
     ("f()[0]", ArrayOffset(FunctionCall("f", []), 0)),
     # The offset goes to the property, as PHP 7 and later read it.

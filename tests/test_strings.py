@@ -10,8 +10,8 @@ import subprocess
 
 import pytest
 
-from zarnu import (ArrayOffset, BinaryOp, FunctionCall, ObjectProperty, Parameter,
-                   Variable, Zarnu)
+from zarnu import (ArrayOffset, BinaryOp, FunctionCall, MagicConstant, ObjectProperty,
+                   Parameter, Variable, Zarnu)
 
 PHP = shutil.which("php")
 needs_php = pytest.mark.skipif(PHP is None, reason="php is not installed")
@@ -82,6 +82,7 @@ def test_literals(code, expected):
     ("`ls $d`", dot("ls ", V("$d"))),
     # A backtick is escaped in a command, a double quote is not.
     ('`a\\`b\\"`', 'a`b\\"'),
+    ("`\0$d\0`", dot("\0", V("$d"), "\0")),
 ])
 def test_shell_commands(code, command):
     assert value(code) == FunctionCall("shell_exec", [Parameter(command, False)])
@@ -125,19 +126,37 @@ FRAMING = [
     "<<<'E'\n  a\n\n   b\n  E", "<<<'EOT'\n\n\nx\n\n\nEOT",
 ]
 
+# A NUL byte is an ordinary character of every kind of literal, and "\0"
+# writes one.
+NUL_BYTES = [
+    "'x\0y'", '"x\0y $a\0"', '"\\0\0"',
+    "<<<EOT\n  \0x $a\n  \0\n  EOT", "<<<'EOT'\n\0\n\0EOT\nEOT",
+]
+
+# A body line that opens with "#" or "//" after an earlier line, which the
+# grammar may take for a comment, is heredoc text with its interpolations.
+HASH_LINES = [
+    "<<<EOT\na\n# $a\nEOT", "<<<EOT\na\n# x\n# y\nEOT", "<<<EOT\n# $a\nb\nEOT",
+    "<<<EOT\na\n// $a\nb\n# {$b} ${a} \\x41\nEOT", "<<<EOT\n  a $b\n  // x $a\n  EOT",
+    "<<<EOT\n    a\n      # $a\\t\n    EOT", "<<<EOT\n$a # x\n//y\nEOT",
+    "<<<EOT\r\na\r\n# $a\r\nEOT", "<<<EOT\na\n#\\$a \0 $b\nEOT",
+]
+
+ORACLE = ESCAPES + FRAMING + NUL_BYTES + HASH_LINES
+
 
 @pytest.fixture(scope="module")
 def php_values():
-    """What PHP makes of each literal of ESCAPES and FRAMING."""
+    """What PHP makes of each literal of ORACLE."""
     if PHP is None:
         pytest.skip("php is not installed")
     script = "<?php $a = 'A'; $b = 'B';\n" + "".join(
-        f"echo json_encode({literal}\n), \"\\n\";\n" for literal in ESCAPES + FRAMING)
+        f"echo json_encode({literal}\n), \"\\n\";\n" for literal in ORACLE)
     # A sanitizer preloaded for this interpreter has no place in php.
     env = {k: v for k, v in os.environ.items() if k != "LD_PRELOAD"}
     out = subprocess.run([PHP], input=script, capture_output=True, text=True,
                          check=True, env=env).stdout
-    return dict(zip(ESCAPES + FRAMING, map(json.loads, out.splitlines())))
+    return dict(zip(ORACLE, map(json.loads, out.splitlines())))
 
 
 def evaluate(node):
@@ -149,7 +168,7 @@ def evaluate(node):
 
 
 @needs_php
-@pytest.mark.parametrize("literal", ESCAPES + FRAMING)
+@pytest.mark.parametrize("literal", ORACLE)
 def test_agrees_with_php(literal, php_values):
     assert evaluate(value(literal)) == php_values[literal]
 
@@ -173,6 +192,13 @@ def test_numeric_escapes_give_characters(code, expected):
 @pytest.mark.parametrize("code, expected", [
     ('"a $o->p b"', dot("a ", ObjectProperty(V("$o"), "p"), " b")),
     ('"$a[1]"', ArrayOffset(V("$a"), 1)),
+    # Without braces PHP reads a bare offset as text, a magic constant too;
+    # within them it is an expression.
+    ('"$a[__LINE__]"', ArrayOffset(V("$a"), "__LINE__")),
+    ('"{$a[__LINE__]}"', ArrayOffset(V("$a"), MagicConstant("__LINE__", 1))),
+    ("<<<EOT\n$a[__DIR__] {$a[__DIR__]}\nEOT",
+     dot(ArrayOffset(V("$a"), "__DIR__"), " ",
+         ArrayOffset(V("$a"), MagicConstant("__DIR__", None)))),
 ])
 def test_access_in_strings(code, expected):
     assert value(code) == expected

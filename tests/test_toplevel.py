@@ -5,7 +5,8 @@ part in the comparison."""
 
 import pytest
 
-from zarnu import Constant, Echo, InlineHTML, Variable, Zarnu
+from zarnu import (Block, Constant, Echo, FunctionCall, If, InlineHTML, Namespace, Variable,
+                   Zarnu)
 from php import lines
 
 
@@ -42,6 +43,11 @@ def find(value, class_name):
     # A closing tag with no text after it adds nothing.
     ("<?php $a; ?>", [Variable("$a", 1)]),
     ("<?php ?><?php $a; ?>", [Variable("$a", 1)]),
+    # A NUL byte is a character of the text, also in a comment before it.
+    ("x\0y<?php $a;", [InlineHTML("x\0y", 1), Variable("$a", 1)]),
+    ("\0" * 10, [InlineHTML("\0" * 10, 1)]),
+    ("<?php // \0 ?>\0\n<?php $a; # \0\n/* \0 */ $b;",
+     [InlineHTML("\0\n", 1), Variable("$a", 2), Variable("$b", 3)]),
 ])
 def test_inline_text(code, expected):
     assert lines(parse(code)) == lines(expected)
@@ -85,6 +91,24 @@ def test_short_echo(code, expected):
     ("<?php ()", []),
 ])
 def test_statements_and_errors(code, expected):
+    assert lines(parse(code)) == lines(expected)
+
+
+@pytest.mark.parametrize("code, expected", [
+    # What follows `__halt_compiler();` at the top of the file is data.
+    ("<?php f(); __halt_compiler(); garbage $x = 1;",
+     [FunctionCall("f", [], 1), FunctionCall("__halt_compiler", [], 1)]),
+    ("<?php namespace N; __HALT_Compiler() ?>x<?php $a;",
+     [Namespace("N", [], 1), FunctionCall("__HALT_Compiler", [], 1)]),
+    ("<?php __halt_compiler();\n\"} <?php $a;", [FunctionCall("__halt_compiler", [], 1)]),
+    # Anywhere else PHP refuses it; the items around it stay.
+    ("<?php namespace N { __halt_compiler(); } $a;",
+     [Namespace("N", [FunctionCall("__halt_compiler", [], 1)], 1), Variable("$a", 1)]),
+    ("<?php if ($c) { __halt_compiler(); } $a;",
+     [If(Variable("$c", 1), Block([FunctionCall("__halt_compiler", [], 1)], 1), [], None, 1),
+      Variable("$a", 1)]),
+])
+def test_halt_compiler(code, expected):
     assert lines(parse(code)) == lines(expected)
 
 

@@ -3,8 +3,8 @@ forms inside `${...}`, which keep member names as raw text."""
 
 import pytest
 
-from zarnu import (ArrayOffset, BinaryOp, FunctionCall, MethodCall, ObjectProperty,
-                   StaticProperty, Variable, Zarnu)
+from zarnu import (ArrayOffset, BinaryOp, FunctionCall, MagicConstant, MethodCall,
+                   ObjectProperty, StaticProperty, Variable, Zarnu)
 from php import expression
 
 
@@ -33,6 +33,7 @@ V = Variable
     # A constant index stands as its name, not as a Constant node.
     ("${$a[K]}", V(ArrayOffset(V("$a"), "K"))),
     ("${$a[\\N\\K]}", V(ArrayOffset(V("$a"), "\\N\\K"))),
+    ("${a[__LINE__]}", V(ArrayOffset(V("$a"), MagicConstant("__LINE__", 1)))),
     ("${$a[/* c */ 0]}", V(ArrayOffset(V("$a"), 0))),
     ("${$o->p}", V(ObjectProperty(V("$o"), "p"))),
     ("${$a->b->c}", V(ObjectProperty(ObjectProperty(V("$a"), "b"), "c"))),
@@ -84,6 +85,7 @@ def test_dynamic_name_built_from_a_string():
     ('"{$$a->p}"', ObjectProperty(V(V("$a")), "p")),
     ('"{$$a[0]}"', ArrayOffset(V(V("$a")), 0)),
     ('"${$o->p}"', V(ObjectProperty(V("$o"), "p"))),
+    ('"${a[__LINE__]}"', V(ArrayOffset(V("$a"), MagicConstant("__LINE__", 1)))),
 ])
 def test_inside_strings(code, expected):
     assert expression(code) == expected

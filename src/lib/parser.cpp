@@ -10,6 +10,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <cstring>
 #include <limits>
 #include <memory>
 #include <optional>
@@ -81,6 +82,14 @@ bool utf8_argument(PyObject* value, const char* parameter, std::string_view& out
   }
   out = std::string_view(data, static_cast<size_t>(size));
   return true;
+}
+
+// The text tree-sitter is to read: `source` itself, or when it holds a NUL
+// the copy that stands in for it, kept in `copy`.
+std::string_view parse_text(std::string_view source, std::string& copy) {
+  if (!std::memchr(source.data(), '\0', source.size())) return source;
+  copy = translate::with_nul_stand_ins(source);
+  return copy;
 }
 
 // tree-sitter's read callback: the rest of the text in one chunk.
@@ -161,7 +170,9 @@ PyObject* parser_parse(PyObject* obj, PyObject* const* args, Py_ssize_t nargs,
     // tree-sitter counts bytes in 32 bits; a longer text has no tree.
     TreePtr tree(nullptr, ts_tree_delete);
     if (source.size() <= std::numeric_limits<uint32_t>::max()) {
-      const TSInput input{&source, read_source, TSInputEncodingUTF8, nullptr};
+      std::string copy;
+      std::string_view parsed = parse_text(source, copy);
+      const TSInput input{&parsed, read_source, TSInputEncodingUTF8, nullptr};
       const TSParseOptions options{nullptr, nullptr};
       tree.reset(ts_parser_parse_with_options(self->parser, nullptr, input, options));
     }

@@ -82,6 +82,23 @@ Outcome translate_static_property(TSNode node, Ctx& ctx, uint64_t lineno) {
                    std::move(name));
 }
 
+// "$a[K]" in a string: an access written without braces, whose offset is
+// text whatever its form, unlike the expression in "{$a[K]}".
+bool is_simple_interpolation(TSNode subscript, const Ctx& ctx) {
+  const TSNode parent = ts_node_parent(subscript);
+  if (ts_node_is_null(parent)) return false;
+  switch (ctx.kind(parent)) {
+    case Kind::EncapsedString:
+    case Kind::HeredocBody:
+    case Kind::ShellCommandExpression:
+      break;
+    default:
+      return false;
+  }
+  const TSNode before = ts_node_prev_sibling(subscript);
+  return ts_node_is_null(before) || ctx.kind(before) != Kind::OpenBrace;
+}
+
 // $a[0], $a[], $a[K] -> ArrayOffset(Variable("$a"), 0 / None / "K")
 // $o->$p[0]          -> ArrayOffset(ObjectProperty(Variable("$o"), Variable("$p")), 0)
 // The offset applies to the property, as PHP reads it since version 7;
@@ -92,8 +109,14 @@ Outcome translate_subscript(TSNode node, Ctx& ctx, uint64_t lineno) {
   Ref index = Ref::none();
   if (!ts_node_is_null(index_node)) {
     index = child_or_none(index_node, ctx);
-    // A constant offset stands as its name: $a[FOO] has the offset "FOO".
-    if (is_name_node(index_node, ctx)) index = name_or_self(std::move(index));
+    // A constant offset stands as its name: $a[FOO] has the offset "FOO". A
+    // magic constant keeps its value, in $a[__LINE__] as anywhere else,
+    // except in "$a[__LINE__]", where PHP reads any bare offset as text.
+    if (is_name_node(index_node, ctx) &&
+        (!ast::is_instance(index.get(), NodeClass::MagicConstant) ||
+         is_simple_interpolation(node, ctx))) {
+      index = name_or_self(std::move(index));
+    }
   }
   return ast::make(NodeClass::ArrayOffset, lineno, child_or_none(base_node, ctx),
                    std::move(index));

@@ -7,9 +7,12 @@
 #include <Python.h>
 #include <tree_sitter/api.h>
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <string>
+#include <string_view>
 #include <vector>
 
 namespace zarnu::translate {
@@ -65,6 +68,20 @@ class Grammar {
   std::vector<Kind> kinds_;  // indexed by symbol id
   std::array<TSFieldId, kFieldCount> field_ids_{};
 };
+
+// The grammar takes a NUL byte for the end of the text, where PHP reads it
+// as an ordinary character of a string, a comment or inline text. A parse is
+// given the text with each NUL replaced by this byte, which the grammar reads
+// as an ordinary character in all of those, the heredoc scanner included;
+// the translation cuts its texts from the original, at the same offsets.
+inline constexpr char kNulStandIn = '\x01';
+
+// `text` as a parse is to read it.
+inline std::string with_nul_stand_ins(std::string_view text) {
+  std::string copy(text);
+  std::replace(copy.begin(), copy.end(), '\0', kNulStandIn);
+  return copy;
+}
 
 // The grammar, loaded from the tree_sitter_php package on the first success
 // in the process and kept from then on. Borrowed. Returns NULL with the

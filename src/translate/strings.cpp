@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <memory>
 #include <optional>
 #include <string>
 #include <utility>
@@ -24,6 +25,86 @@ using ast::NodeClass;
 namespace {
 
 bool is_blank(char c) { return c == ' ' || c == '\t'; }
+
+// One stretch of the text that a heredoc line reparse reads, placed at its
+// offset in the source.
+struct Piece {
+  uint32_t start;
+  std::string text;
+};
+
+const char* read_pieces(void* payload, uint32_t byte_index, TSPoint,
+                        uint32_t* bytes_read) {
+  for (const Piece& piece : *static_cast<const std::vector<Piece>*>(payload)) {
+    if (byte_index >= piece.start && byte_index - piece.start < piece.text.size()) {
+      const uint32_t offset = byte_index - piece.start;
+      *bytes_read = static_cast<uint32_t>(piece.text.size()) - offset;
+      return piece.text.data() + offset;
+    }
+  }
+  *bytes_read = 0;
+  return "";
+}
+
+using TreePtr = std::unique_ptr<TSTree, decltype(&ts_tree_delete)>;
+using ParserPtr = std::unique_ptr<TSParser, decltype(&ts_parser_delete)>;
+
+// A stretch of the source and the point where it starts.
+struct Span {
+  uint32_t start;
+  uint32_t end;
+  TSPoint point;
+};
+
+// `heredoc` parsed again as its opener, `line` and `closer` (the closing
+// line with the line break before it) alone, so that the line is the only
+// one of the body. The tree keeps the offsets and lines of the source; null
+// when there is none. An opening tag before the heredoc and a ";" after it
+// are made up, as the grammar needs them to read a heredoc at all.
+TreePtr reparse_line(TSNode heredoc, uint32_t opener_end, Span line, Span closer,
+                     const Ctx& ctx) {
+  TreePtr tree(nullptr, ts_tree_delete);
+  const uint32_t start = ts_node_start_byte(heredoc);
+  const uint32_t end = ts_node_end_byte(heredoc);
+  const std::string_view source = ctx.source();
+  if (start < 2 || opener_end > line.start || line.end > closer.start ||
+      closer.end != end || end > source.size()) {
+    return tree;
+  }
+  const TSPoint start_point = ts_node_start_point(heredoc);
+  const TSPoint end_point = ts_node_end_point(heredoc);
+  const TSRange ranges[] = {
+      {start_point, start_point, start - 2, start},
+      {start_point, {start_point.row + 1, 0}, start, opener_end},
+      {line.point, closer.point, line.start, line.end},
+      {closer.point, end_point, closer.start, end},
+      {end_point, {end_point.row, end_point.column + 1}, end, end + 1},
+  };
+  const auto copy = [&](uint32_t from, uint32_t to) {
+    return Piece{from, with_nul_stand_ins(source.substr(from, to - from))};
+  };
+  std::vector<Piece> pieces{
+      {start - 2, "<?"},       copy(start, opener_end), copy(line.start, line.end),
+      copy(closer.start, end), {end, ";"},
+  };
+  ParserPtr parser(ts_parser_new(), ts_parser_delete);
+  if (!ts_parser_set_language(parser.get(), ctx.grammar().language()) ||
+      !ts_parser_set_included_ranges(parser.get(), ranges, std::size(ranges))) {
+    return tree;
+  }
+  const TSInput input{&pieces, read_pieces, TSInputEncodingUTF8, nullptr};
+  tree.reset(ts_parser_parse(parser.get(), nullptr, input));
+  return tree;
+}
+
+// The body of the heredoc that starts at `start` in `tree`; a null node when
+// the tree has no such heredoc or it has no body.
+TSNode body_at(const TSTree* tree, uint32_t start, const Ctx& ctx) {
+  const TSNode heredoc = ts_node_parent(
+      ts_node_descendant_for_byte_range(ts_tree_root_node(tree), start, start + 1));
+  if (ts_node_is_null(heredoc) || ctx.kind(heredoc) != Kind::Heredoc) return TSNode{};
+  return first_child_of_kind(heredoc, Kind::HeredocBody, ctx);
+}
 
 // The parts of one literal as its children are walked. The end mark is where
 // the source text taken so far ends: a text piece runs from there to the end
@@ -56,6 +137,7 @@ class StringWalk {
   bool add_brace_group(TSNode middle);
   bool add_interpolation(TSNode child);
   bool add_text_piece(TSNode child);
+  bool add_comment_line(TSNode comment);
   bool add_text(uint32_t start, uint32_t end);
   bool add_part(Ref part);
   bool flush_text();
@@ -73,6 +155,9 @@ class StringWalk {
   uint32_t content_start_ = 0;
   std::optional<uint32_t> content_end_;
   uint32_t indent_ = 0;
+  // The heredoc framed, and whether a line of it is being read again.
+  TSNode heredoc_{};
+  bool rereading_ = false;
 };
 
 void StringWalk::frame_heredoc(TSNode node) {
@@ -89,6 +174,7 @@ void StringWalk::frame_heredoc(TSNode node) {
   uint32_t line_break = ts_node_end_byte(opener);
   while (line_break < limit && source[line_break] != '\n') ++line_break;
   if (line_break >= limit) return;
+  heredoc_ = node;
   content_start_ = line_break + 1;
   end_mark_ = content_start_;
 
@@ -136,6 +222,9 @@ bool StringWalk::walk(TSNode node) {
       case Kind::NowdocString:
       case Kind::Error:
         if (!add_text_piece(child)) return false;
+        break;
+      case Kind::Comment:
+        if (!add_comment_line(child)) return false;
         break;
       default:
         // Quotes and other tokens are not text of their own: one that
@@ -188,6 +277,46 @@ bool StringWalk::add_text_piece(TSNode child) {
   const uint32_t start = end_mark_.value_or(ts_node_start_byte(child));
   end_mark_ = end;
   return add_text(start, end);
+}
+
+// A heredoc body line that opens with "#" or "//" after an earlier line,
+// which the grammar may take for a comment: it is heredoc text all the same,
+// interpolations included. The heredoc is parsed again with that line as its
+// only body line, which the grammar then reads as body. Whatever that still
+// leaves out is kept as text.
+bool StringWalk::add_comment_line(TSNode comment) {
+  const uint32_t comment_start = ts_node_start_byte(comment);
+  const uint32_t comment_end = ts_node_end_byte(comment);
+  if (!rereading_ && !ts_node_is_null(heredoc_) && content_end_ &&
+      comment_start >= content_start_ && comment_end <= *content_end_) {
+    // From the start of the line when only indentation stands before the
+    // comment, so that the indentation is measured against the closer's.
+    const std::string_view source = ctx_.source();
+    uint32_t line_start = comment_start;
+    while (line_start > content_start_ && is_blank(source[line_start - 1])) --line_start;
+    if (line_start > content_start_ && source[line_start - 1] != '\n') {
+      line_start = comment_start;
+    }
+    TSPoint line_point = ts_node_start_point(comment);
+    line_point.column -= comment_start - line_start;
+    uint32_t last_line = *content_end_;
+    while (last_line > content_start_ && source[last_line - 1] != '\n') --last_line;
+    const TSPoint closer_point{ts_node_end_point(heredoc_).row - 1,
+                               *content_end_ - last_line};
+    const TreePtr tree =
+        reparse_line(heredoc_, content_start_, {line_start, comment_end, line_point},
+                     {*content_end_, ts_node_end_byte(heredoc_), closer_point}, ctx_);
+    const TSNode body = tree ? body_at(tree.get(), ts_node_start_byte(heredoc_), ctx_)
+                             : TSNode{};
+    if (!ts_node_is_null(body)) {
+      rereading_ = true;
+      const bool walked = walk(body);
+      rereading_ = false;
+      if (!walked) return false;
+    }
+  }
+  if (end_mark_ && *end_mark_ >= comment_end) return true;
+  return add_text_piece(comment);
 }
 
 // A piece that comes to nothing, being all heredoc indentation, adds no

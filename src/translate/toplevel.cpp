@@ -3,6 +3,7 @@
 // outside PHP tags becomes InlineHTML, and the item after a "<?=" tag is
 // wrapped in Echo.
 #include <optional>
+#include <string_view>
 
 #include "ast/node.h"
 #include "lib/errors.h"
@@ -94,6 +95,20 @@ bool process_text_interpolation(TSNode node, Ctx& ctx, PyObject* list,
   return true;
 }
 
+// `__halt_compiler();` in any letter case. PHP compiles nothing of the file
+// after it: the rest is data that the script reads from its own file.
+bool halts_compiler(TSNode node, const Ctx& ctx) {
+  if (ctx.kind(node) != Kind::ExpressionStatement) return false;
+  const TSNode call = named_child(node, 0, ctx);
+  if (ts_node_is_null(call) || ctx.kind(call) != Kind::FunctionCallExpression) {
+    return false;
+  }
+  const TSNode name = ctx.field(call, Field::Function);
+  constexpr std::string_view halt = "__halt_compiler";
+  return !ts_node_is_null(name) && ctx.kind(name) == Kind::Name &&
+         text_of(name, ctx).size() == halt.size() && lowered_text(name, ctx) == halt;
+}
+
 }  // namespace
 
 bool process_program_child(TSNode node, Ctx& ctx, PyObject* list,
@@ -124,10 +139,13 @@ Ref translate_program_children(TSNode node, Ctx& ctx) {
   Ref list = Ref::steal(PyList_New(0));
   if (!list) return list;
   bool short_echo = false;
+  // Only the file's own top level honours `__halt_compiler();`, as in PHP.
+  const bool file_level = ctx.kind(node) == Kind::Program;
   for (Children child(node); child.next();) {
     if (!process_program_child(child.node(), ctx, list.get(), short_echo)) {
       return Ref();
     }
+    if (file_level && halts_compiler(child.node(), ctx)) break;
   }
   return list;
 }

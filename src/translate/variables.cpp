@@ -30,12 +30,16 @@ Ref dv_operand(TSNode node, Ctx& ctx) {
   return std::move(operand).take_or_none();
 }
 
-// The index of `$a[K]` inside `${...}`: a constant index stands as its name.
+// The index of `$a[K]` inside `${...}`: a constant index stands as its name,
+// a magic constant keeps its value.
 Ref dv_index(TSNode subscript, Ctx& ctx) {
   const TSNode index = named_child(subscript, 1, ctx);
   if (ts_node_is_null(index)) return Ref::none();
   Ref value = child_or_none(index, ctx);
-  if (!is_name_node(index, ctx)) return value;
+  if (!is_name_node(index, ctx) ||
+      ast::is_instance(value.get(), NodeClass::MagicConstant)) {
+    return value;
+  }
   return name_or_self(std::move(value));
 }
 

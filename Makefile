@@ -58,13 +58,16 @@ $(VENV)/.build-deps $(ASAN_VENV)/.build-deps: %/.build-deps: requirements/build.
 	touch $@
 
 $(VENV)/.installed: $(BUILD_INPUTS) $(VENV)/.runtime-deps $(VENV)/.build-deps
-	$(VENV)/bin/python -m pip install --no-build-isolation -v .
+	$(VENV)/bin/python -m pip install --no-build-isolation -v \
+		-C cmake.define.ZARNU_WERROR=ON \
+		.
 	touch $@
 
 # A build directory of its own, so the two builds never overwrite each other.
 $(ASAN_VENV)/.installed: $(BUILD_INPUTS) $(ASAN_VENV)/.runtime-deps $(ASAN_VENV)/.build-deps
 	$(ASAN_VENV)/bin/python -m pip install --no-build-isolation -v \
 		-C cmake.define.ZARNU_SANITIZE=ON \
+		-C cmake.define.ZARNU_WERROR=ON \
 		-C cmake.build-type=RelWithDebInfo \
 		-C build-dir=build/asan \
 		.

@@ -13,7 +13,7 @@ ASAN_VENV := .venv-asan
 
 # Anything whose change must trigger a rebuild. Directories are listed too:
 # their mtime moves when a file is added or removed.
-BUILD_INPUTS := pyproject.toml CMakeLists.txt $(wildcard cmake/*.cmake) \
+BUILD_INPUTS := pyproject.toml CMakeLists.txt $(wildcard cmake/*.cmake cmake/patches cmake/patches/*) \
 	$(shell find src -type d -o -type f 2>/dev/null)
 
 .PHONY: run test test-sanitize clean

@@ -3,6 +3,8 @@ stack, and broken text. Parsing either translates or raises RecursionError;
 it never takes the interpreter down, and the parser stays usable."""
 
 import random
+import subprocess
+import sys
 import threading
 
 import pytest
@@ -59,6 +61,41 @@ def test_deep_input_on_a_thread(stack_size):
             threading.stack_size(previous)
     assert outcomes.pop("after") == [Variable("$a")]
     assert set(outcomes) == set(DEEP_INPUTS)
+
+
+# Each unclosed "{$ (or `{$) adds a level to the parser's stack during error
+# recovery, and releasing those levels once recursed in C: the process died of
+# a stack overflow. Run in a child so that a regression fails instead.
+RECOVERY_SCRIPT = """
+import sys, threading
+from zarnu import Variable, Zarnu
+code = "<?php " + sys.argv[1] * int(sys.argv[2])
+def run():
+    parser = Zarnu()
+    try:
+        parser.parse(code)
+    except RecursionError:
+        pass
+    assert parser.parse("<?php $a;") == [Variable("$a")]
+    print("parsed")
+if sys.argv[3] == "main":
+    run()
+else:
+    threading.stack_size(int(sys.argv[3]))
+    thread = threading.Thread(target=run)
+    thread.start()
+    thread.join()
+"""
+
+
+@pytest.mark.parametrize("opener", ['"{$', "`{$"])
+@pytest.mark.parametrize("count, stack", [(100_000, "main"), (5_000, str(256 * 1024))])
+def test_unclosed_interpolations_do_not_overflow(opener, count, stack):
+    child = subprocess.run(
+        [sys.executable, "-c", RECOVERY_SCRIPT, opener, str(count), stack],
+        capture_output=True, text=True,
+    )
+    assert (child.returncode, child.stdout) == (0, "parsed\n"), child.stderr[-3000:]
 
 
 @pytest.mark.parametrize("depth", [1, 100, 1000])

@@ -3,6 +3,7 @@ stack, and broken text. Parsing either translates or raises RecursionError;
 it never takes the interpreter down, and the parser stays usable."""
 
 import random
+import signal
 import subprocess
 import sys
 import threading
@@ -96,6 +97,39 @@ def test_unclosed_interpolations_do_not_overflow(opener, count, stack):
         capture_output=True, text=True,
     )
     assert (child.returncode, child.stdout) == (0, "parsed\n"), child.stderr[-3000:]
+
+
+# Error recovery takes tens of seconds on this text: long enough that a parse
+# which ignored signals would show as a hung test.
+SLOW_RECOVERY = "<?php " + "yield " * 8000 + "namespace a{" * 2000
+
+
+class Alarm(Exception):
+    pass
+
+
+def raise_alarm(signum, frame):
+    raise Alarm
+
+
+@pytest.mark.parametrize("handler, error", [
+    (signal.default_int_handler, KeyboardInterrupt),
+    (raise_alarm, Alarm),
+])
+def test_a_signal_stops_a_long_parse(handler, error):
+    """The handler's exception leaves parse, and the parser is free again.
+    The signal comes from the kernel: a thread could not send it, as parse
+    keeps the GIL."""
+    parser = Zarnu()
+    previous = signal.signal(signal.SIGALRM, handler)
+    try:
+        signal.setitimer(signal.ITIMER_REAL, 0.2)
+        with pytest.raises(error):
+            parser.parse(SLOW_RECOVERY)
+    finally:
+        signal.setitimer(signal.ITIMER_REAL, 0)
+        signal.signal(signal.SIGALRM, previous)
+    assert parser.parse("<?php $a;") == [Variable("$a")]
 
 
 @pytest.mark.parametrize("depth", [1, 100, 1000])

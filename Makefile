@@ -17,7 +17,7 @@ ASAN_VENV := .venv-asan
 
 # Anything whose change must trigger a rebuild. Directories are listed too:
 # their mtime moves when a file is added or removed.
-BUILD_INPUTS := pyproject.toml CMakeLists.txt $(wildcard cmake/*.cmake) \
+BUILD_INPUTS := pyproject.toml CMakeLists.txt $(wildcard cmake/*.cmake cmake/patches cmake/patches/*) \
 	$(shell find src -type d -o -type f 2>/dev/null)
 
 .PHONY: run test test-sanitize bench clean
@@ -72,13 +72,16 @@ $(VENV)/.build-deps $(ASAN_VENV)/.build-deps: %/.build-deps: requirements/build.
 	touch $@
 
 $(VENV)/.installed: $(BUILD_INPUTS) $(VENV)/.runtime-deps $(VENV)/.build-deps
-	$(VENV)/bin/python -m pip install --no-build-isolation -v .
+	$(VENV)/bin/python -m pip install --no-build-isolation -v \
+		-C cmake.define.ZARNU_WERROR=ON \
+		.
 	touch $@
 
 # A build directory of its own, so the two builds never overwrite each other.
 $(ASAN_VENV)/.installed: $(BUILD_INPUTS) $(ASAN_VENV)/.runtime-deps $(ASAN_VENV)/.build-deps
 	$(ASAN_VENV)/bin/python -m pip install --no-build-isolation -v \
 		-C cmake.define.ZARNU_SANITIZE=ON \
+		-C cmake.define.ZARNU_WERROR=ON \
 		-C cmake.build-type=RelWithDebInfo \
 		-C build-dir=build/asan \
 		.

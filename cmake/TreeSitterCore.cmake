@@ -5,6 +5,10 @@
 # uses. pip checks the pinned hash; the archive is kept in the build directory
 # and only fetched again when it is missing or does not match.
 #
+# The archive is used as published except for our patches in cmake/patches/
+# (each says at its top what it fixes and why), applied with `patch` to every
+# fresh extraction. The archive's pin does not change for them.
+#
 # Inputs: ZARNU_TREE_SITTER_VERSION, ZARNU_TREE_SITTER_SHA256, Python_EXECUTABLE.
 
 set(_ts_name "tree_sitter-${ZARNU_TREE_SITTER_VERSION}")
@@ -46,8 +50,23 @@ if(NOT _ts_have_archive)
   endif()
 endif()
 
-# The stamp names the hash, so a changed pin never reuses a stale extraction.
-set(_ts_stamp "${_ts_root}/.extracted-${ZARNU_TREE_SITTER_SHA256}")
+# Error recovery in the core can nest as deep as the input is long; patched
+# where that depth reached the native stack, which would kill the interpreter.
+file(GLOB _ts_patches CONFIGURE_DEPENDS
+     "${CMAKE_CURRENT_LIST_DIR}/patches/tree-sitter-*.patch")
+list(SORT _ts_patches)
+set(_ts_patch_hashes "")
+foreach(_ts_patch IN LISTS _ts_patches)
+  file(SHA256 "${_ts_patch}" _ts_patch_hash)
+  string(APPEND _ts_patch_hashes "${_ts_patch_hash}")
+endforeach()
+string(SHA256 _ts_patch_digest "${_ts_patch_hashes}")
+string(SUBSTRING "${_ts_patch_digest}" 0 16 _ts_patch_digest)
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${_ts_patches})
+
+# The stamp names the archive's hash and the patches' digest, so a changed pin
+# or a changed patch never reuses a stale extraction.
+set(_ts_stamp "${_ts_root}/.extracted-${ZARNU_TREE_SITTER_SHA256}-${_ts_patch_digest}")
 if(NOT EXISTS "${_ts_stamp}")
   file(REMOVE_RECURSE "${_ts_root}")
   file(ARCHIVE_EXTRACT
@@ -57,6 +76,24 @@ if(NOT EXISTS "${_ts_stamp}")
   if(NOT EXISTS "${_ts_lib}/src/lib.c" OR NOT EXISTS "${_ts_lib}/include/tree_sitter/api.h")
     message(FATAL_ERROR "${_ts_archive} does not have the expected core/lib layout")
   endif()
+  if(_ts_patches)
+    # GNU patch comes with build-essential (through dpkg-dev); git may not be
+    # installed where the package is built.
+    find_program(ZARNU_PATCH_EXECUTABLE patch REQUIRED)
+  endif()
+  foreach(_ts_patch IN LISTS _ts_patches)
+    execute_process(
+      COMMAND "${ZARNU_PATCH_EXECUTABLE}" -p1 --forward --batch
+              --no-backup-if-mismatch -i "${_ts_patch}"
+      WORKING_DIRECTORY "${_ts_root}/${_ts_name}"
+      RESULT_VARIABLE _ts_rc)
+    if(NOT _ts_rc EQUAL 0)
+      message(FATAL_ERROR "${_ts_patch} does not apply to ${_ts_archive}")
+    endif()
+  endforeach()
+  # Extracted files keep the archive's dates, older than an object built from
+  # a previously patched tree; lib.c includes every other source.
+  file(TOUCH "${_ts_lib}/src/lib.c")
   file(TOUCH "${_ts_stamp}")
 endif()
 

@@ -3,6 +3,9 @@ stack, and broken text. Parsing either translates or raises RecursionError;
 it never takes the interpreter down, and the parser stays usable."""
 
 import random
+import signal
+import subprocess
+import sys
 import threading
 
 import pytest
@@ -59,6 +62,74 @@ def test_deep_input_on_a_thread(stack_size):
             threading.stack_size(previous)
     assert outcomes.pop("after") == [Variable("$a")]
     assert set(outcomes) == set(DEEP_INPUTS)
+
+
+# Each unclosed "{$ (or `{$) adds a level to the parser's stack during error
+# recovery, and releasing those levels once recursed in C: the process died of
+# a stack overflow. Run in a child so that a regression fails instead.
+RECOVERY_SCRIPT = """
+import sys, threading
+from zarnu import Variable, Zarnu
+code = "<?php " + sys.argv[1] * int(sys.argv[2])
+def run():
+    parser = Zarnu()
+    try:
+        parser.parse(code)
+    except RecursionError:
+        pass
+    assert parser.parse("<?php $a;") == [Variable("$a")]
+    print("parsed")
+if sys.argv[3] == "main":
+    run()
+else:
+    threading.stack_size(int(sys.argv[3]))
+    thread = threading.Thread(target=run)
+    thread.start()
+    thread.join()
+"""
+
+
+@pytest.mark.parametrize("opener", ['"{$', "`{$"])
+@pytest.mark.parametrize("count, stack", [(100_000, "main"), (5_000, str(256 * 1024))])
+def test_unclosed_interpolations_do_not_overflow(opener, count, stack):
+    child = subprocess.run(
+        [sys.executable, "-c", RECOVERY_SCRIPT, opener, str(count), stack],
+        capture_output=True, text=True,
+    )
+    assert (child.returncode, child.stdout) == (0, "parsed\n"), child.stderr[-3000:]
+
+
+# Error recovery takes tens of seconds on this text: long enough that a parse
+# which ignored signals would show as a hung test.
+SLOW_RECOVERY = "<?php " + "yield " * 8000 + "namespace a{" * 2000
+
+
+class Alarm(Exception):
+    pass
+
+
+def raise_alarm(signum, frame):
+    raise Alarm
+
+
+@pytest.mark.parametrize("handler, error", [
+    (signal.default_int_handler, KeyboardInterrupt),
+    (raise_alarm, Alarm),
+])
+def test_a_signal_stops_a_long_parse(handler, error):
+    """The handler's exception leaves parse, and the parser is free again.
+    The signal comes from the kernel: a thread could not send it, as parse
+    keeps the GIL."""
+    parser = Zarnu()
+    previous = signal.signal(signal.SIGALRM, handler)
+    try:
+        signal.setitimer(signal.ITIMER_REAL, 0.2)
+        with pytest.raises(error):
+            parser.parse(SLOW_RECOVERY)
+    finally:
+        signal.setitimer(signal.ITIMER_REAL, 0)
+        signal.signal(signal.SIGALRM, previous)
+    assert parser.parse("<?php $a;") == [Variable("$a")]
 
 
 @pytest.mark.parametrize("depth", [1, 100, 1000])

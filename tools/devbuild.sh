@@ -1,22 +1,29 @@
 #!/usr/bin/env bash
 # Quick developer build without pip/CMake: compiles the extension straight
 # into build/dev/ (put that on PYTHONPATH). Needs the tree-sitter core sources,
-# fetched once into build/dev/deps with pip. SANITIZE=1 adds ASan/UBSan.
+# fetched once into build/dev/deps with pip and patched with cmake/patches/ as
+# the CMake build does. SANITIZE=1 adds ASan/UBSan.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 out=$root/build/dev${SANITIZE:+-asan}
 deps=$root/build/dev/deps
 mkdir -p "$out" "$deps"
 core=$deps/tree_sitter-0.26.1/tree_sitter/core/lib
-if [ ! -d "$core" ]; then
-  python3 -m pip download -q --no-deps --no-binary :all: tree-sitter==0.26.1 -d "$deps"
+patches=$(find "$root/cmake/patches" -name 'tree-sitter-*.patch' 2>/dev/null | sort)
+stamp=$deps/.patched-$(for p in $patches; do sha256sum < "$p"; done | sha256sum | cut -c1-16)
+if [ ! -f "$stamp" ]; then
+  [ -f "$deps"/tree_sitter-0.26.1.tar.gz ] ||
+    python3 -m pip download -q --no-deps --no-binary :all: tree-sitter==0.26.1 -d "$deps"
+  rm -rf "$deps"/tree_sitter-0.26.1 "$deps"/.patched-*
   tar -xzf "$deps"/tree_sitter-0.26.1.tar.gz -C "$deps"
+  for p in $patches; do patch -s -p1 --forward --batch --no-backup-if-mismatch -d "$deps"/tree_sitter-0.26.1 -i "$p"; done
+  touch "$stamp"
 fi
 san=()
 if [ -n "${SANITIZE:-}" ]; then san=(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined); fi
 pyinc=$(python3 -c 'import sysconfig; print(sysconfig.get_paths()["include"])')
 suffix=$(python3 -c 'import sysconfig; print(sysconfig.get_config_var("EXT_SUFFIX"))')
-if [ ! -f "$out/ts.o" ]; then
+if [ ! -f "$out/ts.o" ] || [ "$stamp" -nt "$out/ts.o" ]; then
   gcc -O2 -g -fPIC -D_DEFAULT_SOURCE "${san[@]}" -I"$core/include" -I"$core/src" -c "$core/src/lib.c" -o "$out/ts.o"
 fi
 objs=()

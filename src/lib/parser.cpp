@@ -104,6 +104,29 @@ const char* read_source(void* payload, uint32_t byte_index, TSPoint,
   return source->data() + byte_index;
 }
 
+// How many progress callbacks pass between two looks at pending signals.
+// tree-sitter calls back every hundred or so parse actions; a look costs
+// little, but most parses need none at all.
+constexpr unsigned kCallbacksPerSignalCheck = 16;
+
+struct ParseProgress {
+  unsigned callbacks = 0;
+  // Set when a signal handler raised: the parse was cancelled for it, and
+  // its exception is the one to report.
+  bool interrupted = false;
+};
+
+// tree-sitter's progress callback: true cancels the parse. A parse that
+// error recovery makes slow (minutes for some 100 KB inputs) must still
+// honour Ctrl-C; the GIL is held, so handlers run right here.
+bool check_signals(TSParseState* state) {
+  auto* progress = static_cast<ParseProgress*>(state->payload);
+  if (++progress->callbacks % kCallbacksPerSignalCheck != 0) return false;
+  if (PyErr_CheckSignals() == 0) return false;
+  progress->interrupted = true;
+  return true;
+}
+
 void raise_incompatible_language(const TSLanguage* language) {
   PyErr_Format(PyExc_RuntimeError,
                "Incompatible language version %u. Expected minimum %d, maximum %d",
@@ -169,16 +192,21 @@ PyObject* parser_parse(PyObject* obj, PyObject* const* args, Py_ssize_t nargs,
 
     // tree-sitter counts bytes in 32 bits; a longer text has no tree.
     TreePtr tree(nullptr, ts_tree_delete);
+    ParseProgress progress;
     if (source.size() <= std::numeric_limits<uint32_t>::max()) {
       std::string copy;
       std::string_view parsed = parse_text(source, copy);
       const TSInput input{&parsed, read_source, TSInputEncodingUTF8, nullptr};
-      const TSParseOptions options{nullptr, nullptr};
+      const TSParseOptions options{&progress, check_signals};
       tree.reset(ts_parser_parse_with_options(self->parser, nullptr, input, options));
     }
     if (!tree) {
+      // A cancelled parse keeps its state for resuming; this object starts
+      // every parse afresh.
       ts_parser_reset(self->parser);
-      PyErr_SetString(PyExc_RuntimeError, "parse failed");
+      if (!progress.interrupted) {
+        PyErr_SetString(PyExc_RuntimeError, "parse failed");
+      }
       return nullptr;
     }
     return translate::translate_root(ts_tree_root_node(tree.get()), *grammar,

@@ -1,5 +1,5 @@
-# Entry points: `make run`, `make test`, `make test-sanitize`, `make bench`
-# (see README.md).
+# Entry points: `make run`, `make test`, `make test-sanitize`, `make bench`,
+# `make fuzz`, `make fuzz-atheris` (see README.md).
 # Every step is skipped when its inputs have not changed, and the CMake build
 # directories under build/ make the rebuilds themselves incremental. That needs
 # --no-build-isolation: scikit-build-core wipes a build directory that was
@@ -11,16 +11,19 @@ PYTEST_ARGS ?=
 # WordPress is the default code base of `make bench`, fetched on first use.
 WORDPRESS := build/wordpress/root/usr/share/wordpress
 BENCH_ARGS ?= $(WORDPRESS)
+FUZZ_SECONDS ?= 300
+FUZZ_ARGS ?=
 
 VENV := .venv
 ASAN_VENV := .venv-asan
+ATHERIS_VENV := .venv-atheris
 
 # Anything whose change must trigger a rebuild. Directories are listed too:
 # their mtime moves when a file is added or removed.
 BUILD_INPUTS := pyproject.toml CMakeLists.txt $(wildcard cmake/*.cmake cmake/patches cmake/patches/*) \
 	$(shell find src -type d -o -type f 2>/dev/null)
 
-.PHONY: run test test-sanitize bench clean
+.PHONY: run test test-sanitize bench fuzz fuzz-atheris clean
 
 run: $(VENV)/.installed
 	$(VENV)/bin/python tools/parse_php.py examples/hello.php
@@ -49,13 +52,26 @@ bench: $(VENV)/.installed $(VENV)/.bench-deps $(if $(findstring $(WORDPRESS),$(B
 $(WORDPRESS):
 	bench/fetch_wordpress.sh build/wordpress
 
-clean:
-	rm -rf build $(VENV) $(ASAN_VENV)
+# Mutated real PHP through the sanitizer build; the script preloads the
+# sanitizer runtimes for its worker itself. Pass --seed S in FUZZ_ARGS to rerun.
+fuzz: $(ASAN_VENV)/.installed
+	CXX="$(CXX)" $(PYTHON) tools/fuzz_parse.py --python $(ASAN_VENV)/bin/python \
+		--seconds $(FUZZ_SECONDS) $(FUZZ_ARGS)
 
-$(VENV)/bin/python $(ASAN_VENV)/bin/python: %/bin/python:
+# Coverage-guided instead (not in CI): atheris's libFuzzer, in one process,
+# against a clang build instrumented for coverage and ASan. Needs Debian's
+# clang and libclang-rt-14-dev.
+fuzz-atheris: $(ATHERIS_VENV)/.installed
+	$(PYTHON) tools/fuzz_parse.py --engine atheris --python $(ATHERIS_VENV)/bin/python \
+		--seconds $(FUZZ_SECONDS) $(FUZZ_ARGS)
+
+clean:
+	rm -rf build $(VENV) $(ASAN_VENV) $(ATHERIS_VENV)
+
+$(VENV)/bin/python $(ASAN_VENV)/bin/python $(ATHERIS_VENV)/bin/python: %/bin/python:
 	$(PYTHON) -m venv $*
 
-$(VENV)/.runtime-deps $(ASAN_VENV)/.runtime-deps: %/.runtime-deps: requirements/runtime.txt | %/bin/python
+$(VENV)/.runtime-deps $(ASAN_VENV)/.runtime-deps $(ATHERIS_VENV)/.runtime-deps: %/.runtime-deps: requirements/runtime.txt | %/bin/python
 	$*/bin/python -m pip install --require-hashes --no-deps -r requirements/runtime.txt
 	touch $@
 
@@ -67,7 +83,7 @@ $(VENV)/.bench-deps: requirements/bench.txt | $(VENV)/bin/python
 	$(VENV)/bin/python -m pip install --require-hashes -r requirements/bench.txt
 	touch $@
 
-$(VENV)/.build-deps $(ASAN_VENV)/.build-deps: %/.build-deps: requirements/build.txt | %/bin/python
+$(VENV)/.build-deps $(ASAN_VENV)/.build-deps $(ATHERIS_VENV)/.build-deps: %/.build-deps: requirements/build.txt | %/bin/python
 	$*/bin/python -m pip install --require-hashes -r requirements/build.txt
 	touch $@
 
@@ -84,5 +100,16 @@ $(ASAN_VENV)/.installed: $(BUILD_INPUTS) $(ASAN_VENV)/.runtime-deps $(ASAN_VENV)
 		-C cmake.define.ZARNU_WERROR=ON \
 		-C cmake.build-type=RelWithDebInfo \
 		-C build-dir=build/asan \
+		.
+	touch $@
+
+ATHERIS_FLAGS := -fsanitize=address,fuzzer-no-link -fno-omit-frame-pointer -g -O1
+$(ATHERIS_VENV)/.installed: $(BUILD_INPUTS) requirements/atheris.txt \
+		$(ATHERIS_VENV)/.runtime-deps $(ATHERIS_VENV)/.build-deps
+	$(ATHERIS_VENV)/bin/python -m pip install --require-hashes --no-deps -r requirements/atheris.txt
+	CC=clang CXX=clang++ $(ATHERIS_VENV)/bin/python -m pip install --no-build-isolation -v \
+		-C cmake.define.CMAKE_C_FLAGS="$(ATHERIS_FLAGS)" \
+		-C cmake.define.CMAKE_CXX_FLAGS="$(ATHERIS_FLAGS)" \
+		-C build-dir=build/atheris \
 		.
 	touch $@

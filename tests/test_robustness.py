@@ -2,6 +2,8 @@
 stack, and broken text. Parsing either translates or raises RecursionError;
 it never takes the interpreter down, and the parser stays usable."""
 
+import importlib.util
+import pathlib
 import random
 import signal
 import subprocess
@@ -10,6 +12,7 @@ import threading
 
 import pytest
 
+import zarnu
 from zarnu import Variable, Zarnu
 
 DEPTH = 100_000
@@ -184,3 +187,23 @@ def test_broken_text_never_crashes():
         code = " ".join(pieces[: rng.randrange(1, len(pieces))])
         assert isinstance(parser.parse(code), list)
         assert isinstance(parser.parse("<?php " + code), list)
+
+
+def load_fuzzer():
+    path = pathlib.Path(__file__).parent.parent / "tools" / "fuzz_parse.py"
+    loader = importlib.util.spec_from_file_location("fuzz_parse", path)
+    module = importlib.util.module_from_spec(loader)
+    loader.loader.exec_module(module)
+    return module, sorted(str(p) for p in path.parent.parent.glob("tests/golden/*.php"))
+
+
+def test_fuzzer_inputs_repeat_by_seed_and_pass_its_checks():
+    """The fuzzer's own checks, in process, on the inputs of a fixed seed:
+    a seed printed by a failing run must give the same inputs again."""
+    fuzz, seeds = load_fuzzer()
+    runs = [fuzz.Mutator(7, seeds, 20_000) for _ in range(2)]
+    inputs = [runs[0].next() for _ in range(150)]
+    assert [runs[1].next() for _ in range(150)] == inputs
+    assert len(set(inputs)) > 100
+    for data in inputs:
+        assert fuzz.check(zarnu, data.decode("utf-8")) is None

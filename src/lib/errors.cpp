@@ -58,7 +58,7 @@ void restore_exception(Ref exc) noexcept {
 #endif
 }
 
-void panic(std::string message, std::source_location where) {
+void panic(std::string message, SourceLocation where) {
   std::fprintf(stderr, "thread '%s' panicked at %s:%u:%u:\n%s\n",
                thread_name().c_str(), where.file_name(),
                static_cast<unsigned>(where.line()),

@@ -20,11 +20,36 @@ struct Panic {
   std::string message;
 };
 
+// clang 14, which the coverage-guided fuzzing build uses, lacks the builtin
+// behind libstdc++'s std::source_location; the older builtins give the same.
+#if defined(__clang__) && __clang_major__ < 15
+class SourceLocation {
+ public:
+  static constexpr SourceLocation current(const char* file = __builtin_FILE(),
+                                          unsigned line = __builtin_LINE(),
+                                          unsigned column = __builtin_COLUMN()) noexcept {
+    return SourceLocation(file, line, column);
+  }
+  constexpr const char* file_name() const noexcept { return file_; }
+  constexpr unsigned line() const noexcept { return line_; }
+  constexpr unsigned column() const noexcept { return column_; }
+
+ private:
+  constexpr SourceLocation(const char* file, unsigned line, unsigned column)
+      : file_(file), line_(line), column_(column) {}
+  const char* file_;
+  unsigned line_;
+  unsigned column_;
+};
+#else
+using SourceLocation = std::source_location;
+#endif
+
 // Writes a report of the fault (thread, source location, message) to stderr
 // and throws it as a Panic.
 [[noreturn]] void panic(
     std::string message,
-    std::source_location where = std::source_location::current());
+    SourceLocation where = SourceLocation::current());
 
 // The PanicException class (derived from BaseException), created on first
 // use. Borrowed; it lives for the rest of the process.

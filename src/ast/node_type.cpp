@@ -72,6 +72,9 @@ struct ClassState {
   // Static storage that the type object points into for its life.
   PyGetSetDef getset[kMaxFields + 2];
   PyMethodDef methods[3];
+  // The method descriptors the class was made with, by WalkMethod. Held, so
+  // that a replacement in the class dict can never reuse their address.
+  std::atomic<PyObject*> own_methods[2] = {nullptr, nullptr};
 };
 
 ClassState class_states[kClassCount];
@@ -80,6 +83,25 @@ size_t field_count_of(PyObject* self) {
   return static_cast<size_t>(Py_TYPE(self)->tp_basicsize -
                              static_cast<Py_ssize_t>(offsetof(NodeObject, fields))) /
          sizeof(PyObject*);
+}
+
+PyObject* walk_method_name(WalkMethod method) {
+  return method == WalkMethod::Accept ? name_accept() : name_generic();
+}
+
+// Keeps the class's own method descriptors for native_class. A class whose
+// descriptors cannot be read is simply always walked through attributes.
+void keep_own_methods(ClassState& state, PyTypeObject* type) {
+  for (WalkMethod method : {WalkMethod::Accept, WalkMethod::Generic}) {
+    PyObject* descriptor =
+        PyDict_GetItemWithError(type->tp_dict, walk_method_name(method));
+    if (!descriptor) {
+      PyErr_Clear();
+      continue;
+    }
+    state.own_methods[static_cast<size_t>(method)].store(
+        Py_NewRef(descriptor), std::memory_order_release);
+  }
 }
 
 PyObject* get_lineno(PyObject* self, void*) {
@@ -224,6 +246,7 @@ PyTypeObject* request_type_by_index(size_t index) {
     if (state.type.compare_exchange_strong(expected, created,
                                            std::memory_order_acq_rel)) {
       type = created;
+      keep_own_methods(state, type);
     } else {
       Py_DECREF(created);
       type = expected;
@@ -339,6 +362,29 @@ PyTypeObject* request_type(NodeClass cls) {
 
 PyTypeObject* require_type(NodeClass cls) {
   return require_type_by_index(static_cast<size_t>(cls));
+}
+
+int native_class(PyObject* obj, WalkMethod method) {
+  PyTypeObject* type = Py_TYPE(obj);
+  if (type->tp_dealloc != node_dealloc ||
+      type->tp_getattro != PyObject_GenericGetAttr) {
+    return -1;
+  }
+  // A class's tp_methods points into its own ClassState, which gives the
+  // class index without searching the table.
+  const uintptr_t offset = reinterpret_cast<uintptr_t>(type->tp_methods) -
+                           reinterpret_cast<uintptr_t>(&class_states[0].methods);
+  const size_t index = offset / sizeof(ClassState);
+  if (offset % sizeof(ClassState) != 0 || index >= kClassCount) return -1;
+  const ClassState& state = class_states[index];
+  if (state.type.load(std::memory_order_acquire) != type) return -1;
+  PyObject* own =
+      state.own_methods[static_cast<size_t>(method)].load(std::memory_order_acquire);
+  // Only the identity is compared, so the borrowed result may not be used.
+  PyObject* current =
+      PyDict_GetItemWithError(type->tp_dict, walk_method_name(method));
+  if (!current && PyErr_Occurred()) PyErr_Clear();
+  return own && current == own ? static_cast<int>(index) : -1;
 }
 
 bool is_instance(PyObject* obj, NodeClass cls) {

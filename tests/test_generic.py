@@ -207,6 +207,7 @@ def test_deep_nesting_raises_recursion_error(make):
 
 def test_replaced_method_of_a_nested_class_is_called():
     node = Block([Return([Variable("$a")]), Variable("$b")])
+    node.generic()  # walked natively first: what it learnt must not outlive the change
     original = Variable.__dict__["generic"]
     try:
         Variable.generic = lambda self, flag: ("mine", self.name, flag)

@@ -3,6 +3,7 @@ src/ast/nodes.def: registration order, each class with its field attributes in
 declaration order. The `fields` entry and `generic` key of `type_` is "type".
 """
 
+import contextlib
 import ctypes
 import sys
 
@@ -127,6 +128,24 @@ class Hidden(list):
 
     def __getitem__(self, i):
         raise AssertionError
+
+
+@contextlib.contextmanager
+def wrapped_methods(method, classes=NAMES):
+    """Replaces `method` on the classes by a wrapper of the caller's that calls
+    the original, so that walks must look it up like any caller object's."""
+    originals = {name: getattr(zarnu, name).__dict__[method] for name in classes}
+
+    def wrap(original):
+        return lambda self, *args, **kwargs: original(self, *args, **kwargs)
+
+    try:
+        for name, original in originals.items():
+            setattr(getattr(zarnu, name), method, wrap(original))
+        yield
+    finally:
+        for name, original in originals.items():
+            setattr(getattr(zarnu, name), method, original)
 
 
 def throw(error):

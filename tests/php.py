@@ -2,9 +2,13 @@
 results with their line numbers, and measuring what parsing leaves behind."""
 
 import gc
+import os
+import pathlib
 import sys
 
 from zarnu import Zarnu
+
+GOLDEN = pathlib.Path(__file__).parent / "golden"
 
 
 def parse(code):
@@ -42,3 +46,18 @@ def blocks_left_by(run, warmup=20, repeat=300):
     for _ in range(repeat):
         run()
     return settled_blocks() - before
+
+
+def sample_trees():
+    """(path, items) of the golden files, and of the corpus named by
+    ZARNU_PHP_CORPUS when it is set."""
+    paths = sorted(GOLDEN.glob("*.php"))
+    if os.environ.get("ZARNU_PHP_CORPUS"):
+        paths += sorted(pathlib.Path(os.environ["ZARNU_PHP_CORPUS"]).rglob("*.php"))
+    parser = Zarnu()
+    for path in paths:
+        try:
+            source = path.read_text(encoding="utf-8")
+        except (OSError, UnicodeDecodeError):  # dangling links, other encodings
+            continue
+        yield path, parser.parse(source, path.name)

@@ -4,7 +4,8 @@ duck typing, lists looked into one level deep."""
 import pytest
 
 from zarnu import Block, Constant, Echo, If, Method, Return, Try, Variable
-from node_classes import ATTRS, Hidden, build, by_class, throw
+from node_classes import ATTRS, Hidden, build, by_class, throw, wrapped_methods
+from php import sample_trees
 
 
 def walk(node, effect=lambda n: None):
@@ -105,3 +106,28 @@ def test_argument_messages(args, kwargs, message):
     with pytest.raises(TypeError) as info:
         Try([], [], None).accept(*args, **kwargs)
     assert str(info.value) == message
+
+
+def test_replaced_method_of_a_nested_class_is_called():
+    calls = []
+    inner = Variable("$a")
+    node = Block([Return(inner), [inner]])
+    walk(node)  # walked natively first: what it learnt must not outlive the change
+    original = Variable.__dict__["accept"]
+    try:
+        Variable.accept = lambda self, visitor: calls.append(("mine", self))
+        assert walk(node) == [node, node.nodes[0]] and calls == [("mine", inner)]
+        del Variable.accept
+        assert walk(node) == [node, node.nodes[0]]
+    finally:
+        Variable.accept = original
+    assert walk(node) == [node, node.nodes[0], inner]
+
+
+def test_walked_and_looked_up_methods_agree():
+    for path, items in sample_trees():
+        roots = [item for item in items if hasattr(item, "accept")]
+        native = [id(n) for root in roots for n in walk(root)]
+        with wrapped_methods("accept"):
+            looked_up = [id(n) for root in roots for n in walk(root)]
+        assert native == looked_up, path

@@ -1,10 +1,15 @@
 """Generic form: (class name, {["lineno",] key: value}) with children
-converted through their own `generic` and lists rebuilt one level deep."""
+converted through their own `generic` and lists rebuilt at every depth."""
+
+import json
+import pickle
 
 import pytest
 
+import zarnu
 from zarnu import Block, Pipe, Return, Variable
-from node_classes import KEYS, Hidden, build, by_class, throw
+from node_classes import KEYS, Hidden, build, by_class, throw, wrapped_methods
+from php import parse, sample_trees
 
 
 @by_class
@@ -106,8 +111,8 @@ def test_truth_slot_errors_pass_unchanged(error):
 def test_values():
     word, inner, empty, child = "static", [Return(1)], [], Return(1)
     converted = Block([Return(1), word, None, inner]).generic()[1]["nodes"]
-    assert converted == [("Return", {"node": 1}), "static", None, inner]
-    assert converted[1] is word and converted[3] is inner
+    assert converted == [("Return", {"node": 1}), "static", None, [("Return", {"node": 1})]]
+    assert converted[1] is word and inner == [Return(1)]
     rebuilt = Block(empty).generic()[1]["nodes"]
     assert rebuilt == [] and rebuilt is not empty
     assert Block(Hidden([Return(2)])).generic()[1]["nodes"] == [("Return", {"node": 2})]
@@ -162,3 +167,81 @@ def test_class_name_and_keys_come_from_the_class_table():
             Return(1).generic(bad=1)
     finally:
         Return.__name__, Return.fields = "Return", saved
+
+
+def plain(item, flag=True):
+    return item.generic(flag) if hasattr(item, "generic") else item
+
+
+def test_nested_lists_are_rebuilt():
+    var = ("Variable", {"name": "$a"})
+    # a variadic parameter and nested destructuring hold lists in lists
+    assert parse("function f(...$a){}")[0].generic()[1]["params"] == [[var]]
+    nodes = parse("[[$a, [$b]], $c] = $x;")[0].generic()[1]["nodes"]
+    assert nodes == [[var, [("Variable", {"name": "$b"})]], ("Variable", {"name": "$c"})]
+    for source in ["function f(...$a){}", "list(list($a), $b) = $x; $y = [&$a, ...$b];"]:
+        converted = [plain(item) for item in parse(source)]
+        assert pickle.loads(pickle.dumps(converted)) == converted
+        json.dumps(converted)
+
+
+def test_nested_lists_hold_any_value():
+    probe, pair, table, other = Probe("mine"), (Return(1),), {"k": Return(1)}, object()
+    deep = [[[Return(1), probe, pair, table, other, "s"]], 1.5]
+    converted = Block(deep).generic()[1]["nodes"]
+    assert converted == [[[("Return", {"node": 1}), "mine", pair, table, other, "s"]], 1.5]
+    innermost = converted[0][0]
+    assert innermost[2] is pair and innermost[3] is table and innermost[4] is other
+    assert probe.flags == [None] and deep[0][0][0] == Return(1)
+
+
+@pytest.mark.parametrize("make", [lambda x: [x], lambda x: [Return(x)]],
+                         ids=["list", "list of nodes"])
+def test_deep_nesting_raises_recursion_error(make):
+    value = None
+    for _ in range(1_000_000):
+        value = make(value)
+    with pytest.raises(RecursionError):
+        Block([value]).generic()
+
+
+def test_replaced_method_of_a_nested_class_is_called():
+    node = Block([Return([Variable("$a")]), Variable("$b")])
+    node.generic()  # walked natively first: what it learnt must not outlive the change
+    original = Variable.__dict__["generic"]
+    try:
+        Variable.generic = lambda self, flag: ("mine", self.name, flag)
+        assert node.generic(True)[1]["nodes"] == [
+            ("Return", {"node": [("mine", "$a", True)]}), ("mine", "$b", True)]
+        del Variable.generic
+        assert node.generic()[1]["nodes"][1] is node.nodes[1]
+        Variable.generic = property(lambda self: throw(KeyError("gone")))
+        with pytest.raises(KeyError):
+            node.generic()
+    finally:
+        Variable.generic = original
+    assert node.generic()[1]["nodes"][1] == ("Variable", {"name": "$b"})
+
+
+def test_replaced_attribute_lookup_is_used():
+    looked = []
+
+    def getattribute(self, name):
+        looked.append(name)
+        return object.__getattribute__(self, name)
+
+    try:
+        Variable.__getattribute__ = getattribute
+        assert Return(Variable("$a")).generic() == ("Return", {"node": ("Variable", {"name": "$a"})})
+        assert looked == ["generic"] * 2  # the test for it, then the call
+    finally:
+        del Variable.__getattribute__
+
+
+@pytest.mark.parametrize("flag", [True, False])
+def test_walked_and_looked_up_methods_agree(flag):
+    for path, items in sample_trees():
+        native = [plain(item, flag) for item in items]
+        with wrapped_methods("generic"):
+            looked_up = [plain(item, flag) for item in items]
+        assert native == looked_up, path

@@ -61,12 +61,17 @@ def operations(value):
     node.generic(True)
     node.generic(False)
     fixup_curly_offsets([value, Block([value]), Block([v]), v])
+    nested = Block([[Return(value), [value, v]], Return(Return(value))])
+    nested.generic(True)
+    nested.accept(lambda n: value)
     bad = Assignment(v, Boom(), value)
     assert repr(Return(Shows())) == "Return(<unprintable Unprintable object>)"
     for call, *args in [(InlineHTML, value, "1"), (InlineHTML, value, -1), (InlineHTML,),
                         (bad.__eq__, Assignment(v, 1, value)), (repr, bad), (bad.accept, print),
                         (Block([v, Return(value)]).accept, lambda n: throw(KeyError(n))),
                         (bad.generic,), (node.generic, 1), (fixup_curly_offsets, (value,)),
+                        (Block([value, [[Return(value), Return(Boom())]]]).generic,),
+                        (Block([value, Return(Return(Boom()))]).accept, print),
                         (Return(value).__eq__, Return(Panics()))]:
         assert fails(call, *args)
     assert fails(InlineHTML, value, bogus=1) and fails(node.generic, bogus=value)

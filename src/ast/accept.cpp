@@ -1,7 +1,8 @@
 // Visitor walk: calls the visitor on the node, then walks the fields in
 // declaration order, pre-order. A value with an `accept` attribute is a node
 // and walks itself; a list is looked into one level deep; anything else is
-// a leaf.
+// a leaf. Our own nodes are walked directly, without the attribute lookup
+// and call, while their class still has its own `accept`.
 #include <array>
 #include <memory>
 #include <string>
@@ -30,12 +31,11 @@ int call_accept(PyObject* value, PyObject* visitor) {
   return -1;
 }
 
-// Walks one list item: only values with `accept` are descended into.
-int visit_item(PyObject* value, PyObject* visitor) {
-  int has = has_attribute(value, name_accept());
-  if (has <= 0) return has;
-  return call_accept(value, visitor);
-}
+int walk_node(size_t cls, PyObject* node, PyObject* visitor);
+
+// Walks one value: a node of ours natively, any other value with `accept`
+// through it, and a list (when `into_list`) item by item, not deeper.
+int visit(PyObject* value, PyObject* visitor, bool into_list);
 
 int visit_list(PyObject* list, PyObject* visitor) {
   Ref hold = Ref::borrow(list);
@@ -43,7 +43,37 @@ int visit_list(PyObject* list, PyObject* visitor) {
   for (Py_ssize_t i = 0; i < start_length; ++i) {
     Ref item = list_item(list, i);
     if (!item) break;  // the list shrank below i
-    if (visit_item(item.get(), visitor) < 0) return -1;
+    if (visit(item.get(), visitor, false) < 0) return -1;
+  }
+  return 0;
+}
+
+int visit(PyObject* value, PyObject* visitor, bool into_list) {
+  if (is_plain(value)) return 0;
+  int cls = native_class(value, WalkMethod::Accept);
+  if (cls >= 0) {
+    CallDepth depth;
+    if (!depth) return -1;
+    return walk_node(static_cast<size_t>(cls), value, visitor);
+  }
+  if (!PyList_CheckExact(value)) {
+    int has = has_attribute(value, name_accept());
+    if (has < 0) return -1;
+    if (has) return call_accept(value, visitor);
+  }
+  if (into_list && PyList_Check(value)) return visit_list(value, visitor);
+  return 0;
+}
+
+// The visitor on `node`, then its fields; -1 with an exception set.
+int walk_node(size_t cls, PyObject* node, PyObject* visitor) {
+  Ref result = Ref::steal(PyObject_CallOneArg(visitor, node));
+  if (!result) {
+    on_failure();
+    return -1;
+  }
+  for (size_t i = 0; i < describe(cls).nfields; ++i) {
+    if (visit(field(node, i), visitor, true) < 0) return -1;
   }
   return 0;
 }
@@ -84,21 +114,7 @@ PyObject* node_accept(size_t cls, PyObject* self, PyObject* const* args,
     }
     if (!check_receiver(cls, self)) return nullptr;
     Ref hold = Ref::borrow(self), hold_visitor = Ref::borrow(visitor);
-    Ref result = Ref::steal(PyObject_CallOneArg(visitor, self));
-    if (!result) {
-      on_failure();
-      return nullptr;
-    }
-    for (size_t i = 0; i < describe(cls).nfields; ++i) {
-      PyObject* value = field(self, i);
-      int has = has_attribute(value, name_accept());
-      if (has < 0) return nullptr;
-      if (has) {
-        if (call_accept(value, visitor) < 0) return nullptr;
-      } else if (PyList_Check(value)) {
-        if (visit_list(value, visitor) < 0) return nullptr;
-      }
-    }
+    if (walk_node(cls, self, visitor) < 0) return nullptr;
     Py_RETURN_NONE;
   });
 }

@@ -1,6 +1,8 @@
 // Generic form: (class name, {["lineno",] key: value, ...}) with child nodes
-// converted through their own `generic`, lists rebuilt one level deep and
-// every other value stored as it is.
+// converted through their own `generic`, lists rebuilt at every depth and
+// every other value stored as it is. Our own nodes are converted directly,
+// without the attribute lookup and call, while their class still has its own
+// `generic`.
 #include <array>
 #include <memory>
 #include <string>
@@ -108,55 +110,98 @@ Ref call_generic(PyObject* value, Flag flag) {
   return result;
 }
 
-// Converted form of one value, or NULL with an exception set.
-Ref convert_item(PyObject* value, Flag flag) {
-  int has = has_attribute(value, name_generic());
-  if (has < 0) return Ref();
-  if (has) return call_generic(value, flag);
-  return Ref::borrow(value);
+// A class's name and keys as interned strs, made once per process like the
+// classes themselves. Borrowed.
+struct ClassStrs {
+  PyObject* name;
+  std::array<PyObject*, kMaxFields> keys;
+};
+
+const ClassStrs& class_strs(size_t cls) {
+  static const auto table = [] {
+    std::array<ClassStrs, kClassCount> all{};
+    for (size_t i = 0; i < kClassCount; ++i) {
+      const ClassDesc& desc = describe(i);
+      all[i].name = interned(desc.name);
+      for (size_t f = 0; f < desc.nfields; ++f) all[i].keys[f] = interned(desc.fields[f].key);
+    }
+    return all;
+  }();
+  return table[cls];
 }
 
+PyObject* key_lineno() {
+  static PyObject* const key = interned("lineno");
+  return key;
+}
+
+Ref node_pair(size_t cls, PyObject* self, Flag flag);
+
+// Converted form of one value, or NULL with an exception set.
+Ref convert(PyObject* value, Flag flag);
+
 Ref convert_list(PyObject* list, Flag flag) {
+  CallDepth depth;
+  if (!depth) return Ref();
   Ref hold = Ref::borrow(list);
-  Ref out = expect_object(PyList_New(0));
   const Py_ssize_t start_length = PyList_GET_SIZE(list);
+  Ref out = expect_object(PyList_New(0));
   for (Py_ssize_t i = 0; i < start_length; ++i) {
     Ref item = list_item(list, i);
     if (!item) break;  // the list shrank below i
-    Ref converted = convert_item(item.get(), flag);
+    Ref converted = convert(item.get(), flag);
     if (!converted) return Ref();
     if (PyList_Append(out.get(), converted.get()) < 0) expect_object(nullptr);
   }
   return out;
 }
 
-Ref convert_field(PyObject* value, Flag flag) {
-  int has = has_attribute(value, name_generic());
-  if (has < 0) return Ref();
-  if (has) return call_generic(value, flag);
+Ref convert(PyObject* value, Flag flag) {
+  if (is_plain(value)) return Ref::borrow(value);
+  int cls = native_class(value, WalkMethod::Generic);
+  if (cls >= 0) {
+    CallDepth depth;
+    if (!depth) return Ref();
+    return node_pair(static_cast<size_t>(cls), value, flag);
+  }
+  if (!PyList_CheckExact(value)) {
+    int has = has_attribute(value, name_generic());
+    if (has < 0) return Ref();
+    if (has) return call_generic(value, flag);
+  }
   if (PyList_Check(value)) return convert_list(value, flag);
   return Ref::borrow(value);
 }
 
-void store(PyObject* dict, const char* key, PyObject* value) {
-  Ref key_text = expect_object(PyUnicode_FromString(key));
-  if (PyDict_SetItem(dict, key_text.get(), value) < 0) expect_object(nullptr);
+void store(PyObject* dict, PyObject* key, PyObject* value) {
+  if (PyDict_SetItem(dict, key, value) < 0) expect_object(nullptr);
 }
 
-Ref field_dict(size_t cls, PyObject* self, Flag flag) {
+// (class name, field dict) of a node of class `cls`; new reference or NULL.
+Ref node_pair(size_t cls, PyObject* self, Flag flag) {
   const ClassDesc& desc = describe(cls);
+  const ClassStrs& strs = class_strs(cls);
   Ref dict = expect_object(PyDict_New());
   NodeObject* node = as_node(self);
   if (flag == Flag::True && node->has_lineno) {
     Ref lineno = expect_object(PyLong_FromUnsignedLongLong(node->lineno));
-    store(dict.get(), "lineno", lineno.get());
+    store(dict.get(), key_lineno(), lineno.get());
   }
   for (size_t i = 0; i < desc.nfields; ++i) {
-    Ref value = convert_field(node->fields[i], flag);
+    Ref value = convert(node->fields[i], flag);
     if (!value) return Ref();
-    store(dict.get(), desc.fields[i].key, value.get());
+    store(dict.get(), strs.keys[i], value.get());
   }
-  return dict;
+  const bool tracked = PyObject_GC_IsTracked(dict.get());
+  Ref pair = expect_object(PyTuple_New(2));
+  PyTuple_SET_ITEM(pair.get(), 0, Py_NewRef(strs.name));
+  PyTuple_SET_ITEM(pair.get(), 1, dict.release());
+  // A pair of atoms can hold no cycle. The collector would untrack it too,
+  // but only after scanning it in a collection that its own allocation
+  // helped to trigger; big results made that scanning a good part of the
+  // cost of generic().
+  if (!tracked) PyObject_GC_UnTrack(pair.get());
+  return pair;
 }
 
 }  // namespace
@@ -172,13 +217,7 @@ PyObject* node_generic(size_t cls, PyObject* self, PyObject* const* args,
     Flag flag;
     if (!convert_flag(with_lineno, flag)) return nullptr;
     Ref hold = Ref::borrow(self);
-    Ref dict = field_dict(cls, self, flag);
-    if (!dict) return nullptr;
-    Ref name = expect_object(PyUnicode_FromString(describe(cls).name));
-    Ref pair = expect_object(PyTuple_New(2));
-    PyTuple_SET_ITEM(pair.get(), 0, name.release());
-    PyTuple_SET_ITEM(pair.get(), 1, dict.release());
-    return pair.release();
+    return node_pair(cls, self, flag).release();
   });
 }
 

@@ -72,6 +72,11 @@ struct ClassState {
   // Static storage that the type object points into for its life.
   PyGetSetDef getset[kMaxFields + 2];
   PyMethodDef methods[3];
+  // The method descriptors the class was made with, by WalkMethod. Held, so
+  // that a replacement in the class dict can never reuse their address.
+  std::atomic<PyObject*> own_methods[2] = {nullptr, nullptr};
+  // The type's version tag when its dict last held that descriptor.
+  std::atomic<unsigned> checked_tags[2] = {0, 0};
 };
 
 ClassState class_states[kClassCount];
@@ -80,6 +85,70 @@ size_t field_count_of(PyObject* self) {
   return static_cast<size_t>(Py_TYPE(self)->tp_basicsize -
                              static_cast<Py_ssize_t>(offsetof(NodeObject, fields))) /
          sizeof(PyObject*);
+}
+
+PyObject* walk_method_name(WalkMethod method) {
+  return method == WalkMethod::Accept ? name_accept() : name_generic();
+}
+
+// Keeps the class's own method descriptors for native_class. A class whose
+// descriptors cannot be read is simply always walked through attributes.
+void keep_own_methods(ClassState& state, PyTypeObject* type) {
+  for (WalkMethod method : {WalkMethod::Accept, WalkMethod::Generic}) {
+    PyObject* descriptor =
+        PyDict_GetItemWithError(type->tp_dict, walk_method_name(method));
+    if (!descriptor) {
+      PyErr_Clear();
+      continue;
+    }
+    state.own_methods[static_cast<size_t>(method)].store(
+        Py_NewRef(descriptor), std::memory_order_release);
+  }
+}
+
+// The type's version tag, 0 when it has none. The interpreter drops the tag
+// on every change of the class's attributes and hands out a new one on
+// demand. Without the lock the tag and the dict may change apart, so there
+// it is not relied on.
+unsigned version_tag(PyTypeObject* type) {
+#ifdef Py_GIL_DISABLED
+  (void)type;
+  return 0;
+#else
+  if (!PyType_HasFeature(type, Py_TPFLAGS_VALID_VERSION_TAG)) return 0;
+  return type->tp_version_tag;
+#endif
+}
+
+unsigned assign_version_tag(PyTypeObject* type, PyObject* name) {
+#if PY_VERSION_HEX >= 0x030C0000
+  (void)name;
+  PyUnstable_Type_AssignVersionTag(type);
+#else
+  // A lookup through the type's attribute cache gives it a tag.
+  Ref found = Ref::steal(PyObject_GetAttr(reinterpret_cast<PyObject*>(type), name));
+  if (!found) PyErr_Clear();
+#endif
+  return version_tag(type);
+}
+
+// Whether the class dict of `type` still holds its own descriptor of
+// `method`. A positive answer is remembered with the type's version tag, so
+// the dict is read again only after a change of the class.
+bool serves_own_method(ClassState& state, PyTypeObject* type, WalkMethod method) {
+  const size_t slot = static_cast<size_t>(method);
+  unsigned tag = version_tag(type);
+  if (tag != 0 && tag == state.checked_tags[slot].load(std::memory_order_relaxed)) {
+    return true;
+  }
+  PyObject* own = state.own_methods[slot].load(std::memory_order_acquire);
+  // Only the identity is compared, so the borrowed result is never used.
+  PyObject* current = PyDict_GetItemWithError(type->tp_dict, walk_method_name(method));
+  if (!current && PyErr_Occurred()) PyErr_Clear();
+  if (!own || current != own) return false;
+  if (tag == 0) tag = assign_version_tag(type, walk_method_name(method));
+  if (tag != 0) state.checked_tags[slot].store(tag, std::memory_order_relaxed);
+  return true;
 }
 
 PyObject* get_lineno(PyObject* self, void*) {
@@ -224,6 +293,7 @@ PyTypeObject* request_type_by_index(size_t index) {
     if (state.type.compare_exchange_strong(expected, created,
                                            std::memory_order_acq_rel)) {
       type = created;
+      keep_own_methods(state, type);
     } else {
       Py_DECREF(created);
       type = expected;
@@ -339,6 +409,23 @@ PyTypeObject* request_type(NodeClass cls) {
 
 PyTypeObject* require_type(NodeClass cls) {
   return require_type_by_index(static_cast<size_t>(cls));
+}
+
+int native_class(PyObject* obj, WalkMethod method) {
+  PyTypeObject* type = Py_TYPE(obj);
+  if (type->tp_dealloc != node_dealloc ||
+      type->tp_getattro != PyObject_GenericGetAttr) {
+    return -1;
+  }
+  // A class's tp_methods points into its own ClassState, which gives the
+  // class index without searching the table.
+  const uintptr_t offset = reinterpret_cast<uintptr_t>(type->tp_methods) -
+                           reinterpret_cast<uintptr_t>(&class_states[0].methods);
+  const size_t index = offset / sizeof(ClassState);
+  if (offset % sizeof(ClassState) != 0 || index >= kClassCount) return -1;
+  ClassState& state = class_states[index];
+  if (state.type.load(std::memory_order_acquire) != type) return -1;
+  return serves_own_method(state, type, method) ? static_cast<int>(index) : -1;
 }
 
 bool is_instance(PyObject* obj, NodeClass cls) {

@@ -45,4 +45,36 @@ int has_attribute(PyObject* value, PyObject* name);
 PyObject* name_accept();
 PyObject* name_generic();
 
+// Values that can hold no `accept` or `generic` of their own: a walk passes
+// them by without looking anything up.
+inline bool is_plain(PyObject* value) {
+  return value == Py_None || PyUnicode_CheckExact(value) || PyLong_CheckExact(value) ||
+         PyBool_Check(value) || PyFloat_CheckExact(value);
+}
+
+enum class WalkMethod { Accept, Generic };
+
+// The class index of `obj` when it is a node of ours whose `method` is still
+// the class's own (not replaced or deleted by a caller, attribute lookup not
+// overridden), so that a walk may recurse into it natively; -1 when the
+// method must be looked up and called like any caller object's.
+int native_class(PyObject* obj, WalkMethod method);
+
+// Counts one level of a walk against the interpreter's recursion limit, as
+// the method call it stands for would: false (RecursionError set) when the
+// limit is reached. Released at scope exit, also when a Panic unwinds.
+class CallDepth {
+ public:
+  CallDepth() : entered_(Py_EnterRecursiveCall(" while calling a Python object") == 0) {}
+  ~CallDepth() {
+    if (entered_) Py_LeaveRecursiveCall();
+  }
+  CallDepth(const CallDepth&) = delete;
+  CallDepth& operator=(const CallDepth&) = delete;
+  explicit operator bool() const { return entered_; }
+
+ private:
+  bool entered_;
+};
+
 }  // namespace zarnu::ast

@@ -8,7 +8,8 @@ import sys
 import pytest
 
 import zarnu
-from zarnu import Echo, InlineHTML, MagicConstant, Variable, Zarnu
+from zarnu import Echo, InlineHTML, MagicConstant, MethodCall, Parameter, Variable, Zarnu
+from php import blocks_left_by
 
 
 def test_class_shape():
@@ -133,6 +134,21 @@ def test_references_are_released():
         with pytest.raises(TypeError):
             parser.parse(code, bad)
     assert (sys.getrefcount(code), sys.getrefcount(bad)) == before
+
+
+def test_equal_names_in_one_result_share_a_str_the_result_owns():
+    # Each spelling is stored once per result; the result alone keeps it.
+    parser = Zarnu()
+    code = "<?php $this->run($this, $this_); run(RUN) + -$x - 1;"
+    call, binary = parser.parse(code)
+    assert call == MethodCall(Variable("$this"), "run",
+                              [Parameter(Variable("$this"), False), Parameter(Variable("$this_"), False)])
+    assert call.node.name is call.params[0].node.name
+    assert binary.left.left.name is call.name
+    name = call.node.name
+    del call, binary
+    assert sys.getrefcount(name) == 2
+    assert blocks_left_by(lambda: parser.parse(code + " $y" * 50)) < 30
 
 
 def test_the_parser_is_freed_with_its_object():

@@ -68,7 +68,7 @@ std::optional<Outcome> translate_intrinsic_call(std::string_view callee,
 // there is none, as in the broken `f(x:)`.
 TSNode argument_value(TSNode node, TSNode except, const Ctx& ctx) {
   TSNode value{};
-  for (Children child(node); child.next_named();) {
+  for (Children child(node, ctx); child.next_named();) {
     const TSNode current = child.node();
     if (is_comment(current, ctx) || ts_node_eq(current, except)) continue;
     value = current;
@@ -155,7 +155,7 @@ Outcome translate_method_call(TSNode node, Ctx& ctx, uint64_t lineno) {
 // The name is always the text as written: `$o?->$m()` gives "$m".
 Outcome translate_nullsafe_call(TSNode node, Ctx& ctx, uint64_t lineno) {
   Ref object = field_or_none(node, Field::Object, ctx);
-  Ref name = make_str(field_text(node, Field::Name, ctx));
+  Ref name = ctx.str(field_text(node, Field::Name, ctx));
   Ref params = translate_named_children(ctx.field(node, Field::Arguments), ctx);
   if (!params) return Outcome::failure();
   return ast::make(NodeClass::NullsafeCall, lineno, std::move(object),

@@ -19,7 +19,7 @@ namespace {
 Ref class_word_or_text(TSNode node, Ctx& ctx) {
   const std::string lowered = lowered_text(node, ctx);
   if (lowered == "self" || lowered == "static" || lowered == "parent") {
-    return or_none(make_str(lowered));
+    return or_none(ctx.str(lowered));
   }
   return or_none(text_str(node, ctx));
 }
@@ -31,14 +31,16 @@ bool starts_with_dollar(TSNode node, const Ctx& ctx) {
 }  // namespace
 
 bool Children::next() {
-  if (started_) return ts_tree_cursor_goto_next_sibling(&cursor_);
+  const bool moved = started_ ? ts_tree_cursor_goto_next_sibling(cursor_)
+                              : ts_tree_cursor_goto_first_child(cursor_);
   started_ = true;
-  return ts_tree_cursor_goto_first_child(&cursor_);
+  if (moved) node_ = ts_tree_cursor_current_node(cursor_);
+  return moved;
 }
 
 bool Children::next_named() {
   while (next()) {
-    if (ts_node_is_named(node())) return true;
+    if (ts_node_is_named(node_)) return true;
   }
   return false;
 }
@@ -49,7 +51,7 @@ size_t Children::skip_named(size_t count) {
 }
 
 TSNode named_child(TSNode node, size_t index, const Ctx& ctx) {
-  for (Children child(node); child.next_named();) {
+  for (Children child(node, ctx); child.next_named();) {
     const TSNode current = child.node();
     if (is_comment(current, ctx)) continue;
     if (index == 0) return current;
@@ -60,14 +62,14 @@ TSNode named_child(TSNode node, size_t index, const Ctx& ctx) {
 
 TSNode last_named_child(TSNode node, const Ctx& ctx) {
   TSNode last{};
-  for (Children child(node); child.next_named();) {
+  for (Children child(node, ctx); child.next_named();) {
     if (!is_comment(child.node(), ctx)) last = child.node();
   }
   return last;
 }
 
 TSNode first_child_of_kind(TSNode node, Kind kind, const Ctx& ctx) {
-  for (Children child(node); child.next();) {
+  for (Children child(node, ctx); child.next();) {
     if (ctx.kind(child.node()) == kind) return child.node();
   }
   return TSNode{};
@@ -104,7 +106,7 @@ Ref first_child_or_none(TSNode node, Ctx& ctx) {
 Ref translate_named_children(TSNode node, Ctx& ctx) {
   Ref list = Ref::steal(PyList_New(0));
   if (!list || ts_node_is_null(node)) return list;
-  for (Children child(node); child.next_named();) {
+  for (Children child(node, ctx); child.next_named();) {
     Outcome item = translate_child(child.node(), ctx);
     if (!item.has_value()) continue;
     if (PyList_Append(list.get(), item.get()) < 0) PyErr_Clear();
@@ -115,7 +117,7 @@ Ref translate_named_children(TSNode node, Ctx& ctx) {
 Ref try_translate_named_children(TSNode node, Ctx& ctx) {
   Ref list = Ref::steal(PyList_New(0));
   if (!list) return list;
-  for (Children child(node); child.next_named();) {
+  for (Children child(node, ctx); child.next_named();) {
     if (!append_item(list.get(), translate_with_ctx(child.node(), ctx))) return Ref();
   }
   return list;
@@ -124,7 +126,7 @@ Ref try_translate_named_children(TSNode node, Ctx& ctx) {
 Ref const_elements(TSNode declaration, NodeClass cls, uint64_t lineno, Ctx& ctx) {
   Ref constants = Ref::steal(PyList_New(0));
   if (!constants) return constants;
-  for (Children child(declaration); child.next_named();) {
+  for (Children child(declaration, ctx); child.next_named();) {
     const TSNode element = child.node();
     if (ctx.kind(element) != Kind::ConstElement) continue;
     Ref constant = ast::make(cls, lineno, text_or_empty(named_child(element, 0, ctx), ctx),
@@ -140,7 +142,7 @@ bool opens_short_echo(TSNode tag, const Ctx& ctx) {
 
 bool ends_in_short_echo(TSNode interpolation, const Ctx& ctx) {
   bool short_echo = false;
-  for (Children child(interpolation); child.next();) {
+  for (Children child(interpolation, ctx); child.next();) {
     if (ctx.kind(child.node()) == Kind::PhpTag) short_echo = opens_short_echo(child.node(), ctx);
   }
   return short_echo;
@@ -165,7 +167,7 @@ Ref translate_sequence(TSNode node, Ctx& ctx) {
       continue;
     }
     const auto first = static_cast<std::ptrdiff_t>(pending.size());
-    for (Children child(current); child.next_named();) pending.push_back(child.node());
+    for (Children child(current, ctx); child.next_named();) pending.push_back(child.node());
     std::reverse(pending.begin() + first, pending.end());
   }
   return items;
@@ -237,7 +239,7 @@ Outcome discard_error() {
 }
 
 Ref scope_name(TSNode node, Ctx& ctx) {
-  if (ts_node_is_null(node)) return make_str("");
+  if (ts_node_is_null(node)) return ctx.str("");
   const Kind kind = ctx.kind(node);
   if (kind == Kind::VariableName || starts_with_dollar(node, ctx)) {
     return child_or_none(node, ctx);
@@ -246,7 +248,7 @@ Ref scope_name(TSNode node, Ctx& ctx) {
 }
 
 Ref call_scope_name(TSNode node, Ctx& ctx) {
-  if (ts_node_is_null(node)) return make_str("");
+  if (ts_node_is_null(node)) return ctx.str("");
   const Kind kind = ctx.kind(node);
   if (kind == Kind::VariableName || kind == Kind::DynamicVariableName) {
     return child_or_none(node, ctx);
@@ -259,7 +261,7 @@ Ref variable_as_written(TSNode node, const Ctx& ctx, uint64_t lineno) {
 }
 
 Ref property_scope_name(TSNode node, Ctx& ctx, uint64_t lineno) {
-  if (ts_node_is_null(node)) return make_str("");
+  if (ts_node_is_null(node)) return ctx.str("");
   const Kind kind = ctx.kind(node);
   const bool variable =
       kind == Kind::VariableName || kind == Kind::DynamicVariableName;
@@ -304,7 +306,7 @@ bool is_name_node(TSNode node, const Ctx& ctx) {
 bool is_first_class_callable(TSNode node, const Ctx& ctx) {
   size_t count = 0;
   bool placeholder = false;
-  for (Children child(node); child.next_named();) {
+  for (Children child(node, ctx); child.next_named();) {
     const Kind kind = ctx.kind(child.node());
     if (kind == Kind::Comment) continue;
     ++count;

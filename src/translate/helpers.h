@@ -21,13 +21,15 @@
 
 namespace zarnu::translate {
 
-// Walks the children of one node in source order with a tree cursor.
+// Walks the children of one node in source order with a cursor of the
+// context's cursor stack.
 //
-//   for (Children child(node); child.next_named();) use(child.node());
+//   for (Children child(node, ctx); child.next_named();) use(child.node());
 class Children {
  public:
-  explicit Children(TSNode parent) : cursor_(ts_tree_cursor_new(parent)) {}
-  ~Children() { ts_tree_cursor_delete(&cursor_); }
+  Children(TSNode parent, const Ctx& ctx)
+      : cursors_(ctx.cursors()), cursor_(cursors_.push(parent)) {}
+  ~Children() { cursors_.pop(); }
   Children(const Children&) = delete;
   Children& operator=(const Children&) = delete;
 
@@ -36,13 +38,15 @@ class Children {
   bool next();
   // The same, passing over anonymous tokens such as "(" and ",".
   bool next_named();
-  TSNode node() const { return ts_tree_cursor_current_node(&cursor_); }
+  TSNode node() const { return node_; }
   // Moves over `count` named children; returns the steps left over, 0 when
   // all were taken.
   size_t skip_named(size_t count);
 
  private:
-  TSTreeCursor cursor_;
+  CursorStack& cursors_;
+  TSTreeCursor* cursor_;
+  TSNode node_{};
   bool started_ = false;
 };
 

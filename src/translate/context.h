@@ -41,7 +41,8 @@ class [[nodiscard]] Scoped {
 // The tree cursors of one parse, one per nesting level of child walks, so
 // that a walk reuses a cursor (and its stack) instead of allocating one.
 // Walks nest strictly: a walk started while another is in progress ends
-// first.
+// first, so a walk's level is fixed when it starts, even if it only takes
+// its cursor later.
 class CursorStack {
  public:
   CursorStack() = default;
@@ -51,16 +52,16 @@ class CursorStack {
   CursorStack(const CursorStack&) = delete;
   CursorStack& operator=(const CursorStack&) = delete;
 
-  // A cursor on `node` for a walk that lasts until the matching pop().
-  TSTreeCursor* push(TSNode node) {
-    if (depth_ == cursors_.size()) {
-      cursors_.push_back(ts_tree_cursor_new(node));
-    } else {
-      ts_tree_cursor_reset(&cursors_[depth_], node);
-    }
-    return &cursors_[depth_++];
-  }
+  // The level of a walk that lasts until the matching pop().
+  size_t push() { return depth_++; }
   void pop() { --depth_; }
+  // The cursor of level `level`, set on `node`.
+  TSTreeCursor* cursor(size_t level, TSNode node) {
+    while (cursors_.size() <= level) cursors_.push_back(ts_tree_cursor_new(node));
+    TSTreeCursor* cursor = &cursors_[level];
+    ts_tree_cursor_reset(cursor, node);
+    return cursor;
+  }
 
  private:
   // A deque, so that growing it leaves the cursors of walks in progress

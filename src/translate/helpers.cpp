@@ -30,10 +30,22 @@ bool starts_with_dollar(TSNode node, const Ctx& ctx) {
 
 }  // namespace
 
+// Reading child i by index walks the i children before it, so past this
+// many children a cursor is cheaper.
+constexpr uint32_t kMaxIndexedChildren = 4;
+
 bool Children::next() {
-  const bool moved = started_ ? ts_tree_cursor_goto_next_sibling(cursor_)
-                              : ts_tree_cursor_goto_first_child(cursor_);
-  started_ = true;
+  if (index_ == 0) {
+    count_ = ts_node_child_count(parent_);
+    if (count_ > kMaxIndexedChildren) cursor_ = cursors_.cursor(level_, parent_);
+  }
+  if (index_ >= count_) return false;
+  if (!cursor_) {
+    node_ = ts_node_child(parent_, index_++);
+    return true;
+  }
+  const bool moved = index_++ == 0 ? ts_tree_cursor_goto_first_child(cursor_)
+                                   : ts_tree_cursor_goto_next_sibling(cursor_);
   if (moved) node_ = ts_tree_cursor_current_node(cursor_);
   return moved;
 }

@@ -21,14 +21,15 @@
 
 namespace zarnu::translate {
 
-// Walks the children of one node in source order with a cursor of the
-// context's cursor stack.
+// Walks the children of one node in source order. A node with a few
+// children is read by index, which costs tree-sitter less than moving a
+// cursor; a longer one takes a cursor of the context's cursor stack.
 //
 //   for (Children child(node, ctx); child.next_named();) use(child.node());
 class Children {
  public:
   Children(TSNode parent, const Ctx& ctx)
-      : cursors_(ctx.cursors()), cursor_(cursors_.push(parent)) {}
+      : cursors_(ctx.cursors()), level_(cursors_.push()), parent_(parent) {}
   ~Children() { cursors_.pop(); }
   Children(const Children&) = delete;
   Children& operator=(const Children&) = delete;
@@ -45,9 +46,12 @@ class Children {
 
  private:
   CursorStack& cursors_;
-  TSTreeCursor* cursor_;
+  const size_t level_;
+  const TSNode parent_;
   TSNode node_{};
-  bool started_ = false;
+  TSTreeCursor* cursor_ = nullptr;
+  uint32_t count_ = 0;
+  uint32_t index_ = 0;
 };
 
 // The index-th named child that is not a comment; a null node when there is

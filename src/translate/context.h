@@ -73,7 +73,11 @@ class CursorStack {
 class Ctx {
  public:
   Ctx(const Grammar& grammar, std::string_view source, Text filename)
-      : grammar_(grammar), source_(source), filename_(std::move(filename)) {}
+      : grammar_(grammar),
+        source_(source),
+        // A file has about one distinct name or word per hundred bytes.
+        strs_(source.size() / 100),
+        filename_(std::move(filename)) {}
   Ctx(const Ctx&) = delete;
   Ctx& operator=(const Ctx&) = delete;
 

@@ -316,15 +316,16 @@ bool is_name_node(TSNode node, const Ctx& ctx) {
 }
 
 bool is_first_class_callable(TSNode node, const Ctx& ctx) {
-  size_t count = 0;
+  // Every call's arguments come here, so the walk stops at the first operand
+  // that rules the placeholder out.
   bool placeholder = false;
   for (Children child(node, ctx); child.next_named();) {
     const Kind kind = ctx.kind(child.node());
     if (kind == Kind::Comment) continue;
-    ++count;
-    placeholder = placeholder || kind == Kind::VariadicPlaceholder;
+    if (placeholder || kind != Kind::VariadicPlaceholder) return false;
+    placeholder = true;
   }
-  return count == 1 && placeholder;
+  return placeholder;
 }
 
 bool has_reference_modifier(TSNode node, const Ctx& ctx) {

@@ -16,7 +16,7 @@ namespace {
 // Texts longer than this are mostly string literals and inline HTML, which
 // seldom repeat within a file.
 constexpr size_t kMaxShared = 40;
-constexpr size_t kInitialSlots = 256;
+constexpr size_t kMinSlots = 64;
 
 bool holds(PyObject* str, std::string_view text) {
   return static_cast<size_t>(PyUnicode_GET_LENGTH(str)) == text.size() &&
@@ -54,12 +54,17 @@ Ref StrTable::get(std::string_view text) {
   }
 }
 
-// Doubles the slots (or makes the first ones); false, the table unchanged,
-// when there is no memory for that.
+// Doubles the slots, or makes the first ones: enough for the expected texts
+// at half load. False, the table unchanged, when there is no memory for that.
 bool StrTable::grow() {
+  size_t size = slots_.size() * 2;
+  if (slots_.empty()) {
+    size = kMinSlots;
+    while (size < expected_ * 2) size *= 2;
+  }
   std::vector<Slot> bigger;
   try {
-    bigger.assign(slots_.empty() ? kInitialSlots : slots_.size() * 2, Slot{0, nullptr});
+    bigger.assign(size, Slot{0, nullptr});
   } catch (const std::bad_alloc&) {
     return false;
   }

@@ -16,7 +16,9 @@ namespace zarnu::translate {
 
 class StrTable {
  public:
-  StrTable() = default;
+  // `expected`: about how many distinct texts the parse will make, so that
+  // the table seldom has to grow.
+  explicit StrTable(size_t expected) : expected_(expected) {}
   ~StrTable();
   StrTable(const StrTable&) = delete;
   StrTable& operator=(const StrTable&) = delete;
@@ -35,6 +37,7 @@ class StrTable {
 
   std::vector<Slot> slots_;
   size_t used_ = 0;
+  const size_t expected_;
 };
 
 }  // namespace zarnu::translate

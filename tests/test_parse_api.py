@@ -136,7 +136,7 @@ def test_references_are_released():
     assert (sys.getrefcount(code), sys.getrefcount(bad)) == before
 
 
-def test_equal_names_in_one_result_share_a_str_the_result_owns():
+def test_a_result_holds_each_name_once_and_lists_at_their_length():
     # Each spelling is stored once per result; the result alone keeps it.
     parser = Zarnu()
     code = "<?php $this->run($this, $this_); run(RUN) + -$x - 1;"
@@ -145,6 +145,8 @@ def test_equal_names_in_one_result_share_a_str_the_result_owns():
                               [Parameter(Variable("$this"), False), Parameter(Variable("$this_"), False)])
     assert call.node.name is call.params[0].node.name
     assert binary.left.left.name is call.name
+    # Finished lists keep no room for appends.
+    assert sys.getsizeof(call.params) == sys.getsizeof([None] * 2)
     name = call.node.name
     del call, binary
     assert sys.getrefcount(name) == 2

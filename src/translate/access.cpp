@@ -151,7 +151,7 @@ Outcome translate_array(TSNode node, Ctx& ctx, uint64_t lineno) {
       return Outcome::failure();
     }
   }
-  return ast::make(NodeClass::Array, lineno, std::move(elements));
+  return ast::make(NodeClass::Array, lineno, fitted(std::move(elements)));
 }
 
 // An element met outside an array literal, as the operand of `yield $k =>

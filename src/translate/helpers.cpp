@@ -123,7 +123,7 @@ Ref translate_named_children(TSNode node, Ctx& ctx) {
     if (!item.has_value()) continue;
     if (PyList_Append(list.get(), item.get()) < 0) PyErr_Clear();
   }
-  return list;
+  return fitted(std::move(list));
 }
 
 Ref try_translate_named_children(TSNode node, Ctx& ctx) {
@@ -132,7 +132,7 @@ Ref try_translate_named_children(TSNode node, Ctx& ctx) {
   for (Children child(node, ctx); child.next_named();) {
     if (!append_item(list.get(), translate_with_ctx(child.node(), ctx))) return Ref();
   }
-  return list;
+  return fitted(std::move(list));
 }
 
 Ref const_elements(TSNode declaration, NodeClass cls, uint64_t lineno, Ctx& ctx) {
@@ -237,6 +237,20 @@ Ref unwrap_block_body(Ref obj) {
 
 Ref empty_block(uint64_t lineno) {
   return or_none(ast::make(NodeClass::Block, lineno, Ref::steal(PyList_New(0))));
+}
+
+Ref fitted(Ref list) {
+  if (!list || reinterpret_cast<PyListObject*>(list.get())->allocated ==
+                   PyList_GET_SIZE(list.get())) {
+    return list;
+  }
+  // A slice is allocated at its exact length.
+  Ref copy = Ref::steal(PyList_GetSlice(list.get(), 0, PyList_GET_SIZE(list.get())));
+  if (!copy) {
+    PyErr_Clear();
+    return list;
+  }
+  return copy;
 }
 
 Ref or_none(Ref ref) {

@@ -145,6 +145,11 @@ bool append_unwrapped(PyObject* list, Ref obj);
 // else the object itself.
 Ref unwrap_block_body(Ref obj);
 
+// `list`, or a copy of it without the spare room that appending leaves, for
+// a finished list that a node keeps.
+// Never fails: without memory for the copy, `list` itself.
+Ref fitted(Ref list);
+
 // A new empty Block with that line number; None when it cannot be made.
 Ref empty_block(uint64_t lineno);
 

@@ -120,7 +120,7 @@ Outcome translate_block(TSNode node, Ctx& ctx, uint64_t lineno) {
     }
     if (!append_statement(items.get(), item)) return Outcome::failure();
   }
-  return ast::make(NodeClass::Block, lineno, std::move(items));
+  return ast::make(NodeClass::Block, lineno, fitted(std::move(items)));
 }
 
 constexpr HandlerEntry kStatementHandlers[] = {

@@ -30,17 +30,20 @@ bool starts_with_dollar(TSNode node, const Ctx& ctx) {
 
 }  // namespace
 
-// Reading child i by index walks the i children before it, so past this
-// many children a cursor is cheaper.
+// Reading child i by index walks the children before it, so past this many
+// children a cursor is cheaper.
 constexpr uint32_t kMaxIndexedChildren = 4;
 
+void Children::start(uint32_t count) {
+  started_ = true;
+  count_ = count;
+  if (count_ > kMaxIndexedChildren) cursor_ = cursors_.cursor(level_, parent_);
+}
+
 bool Children::next() {
-  if (index_ == 0) {
-    count_ = ts_node_child_count(parent_);
-    if (count_ > kMaxIndexedChildren) cursor_ = cursors_.cursor(level_, parent_);
-  }
-  if (index_ >= count_) return false;
+  if (!started_) start(ts_node_child_count(parent_));
   if (!cursor_) {
+    if (index_ >= count_) return false;
     node_ = ts_node_child(parent_, index_++);
     return true;
   }
@@ -51,6 +54,14 @@ bool Children::next() {
 }
 
 bool Children::next_named() {
+  if (!started_) start(ts_node_named_child_count(parent_));
+  if (!cursor_) {
+    // By index, tree-sitter passes over the tokens between named children
+    // itself.
+    if (index_ >= count_) return false;
+    node_ = ts_node_named_child(parent_, index_++);
+    return true;
+  }
   while (next()) {
     if (ts_node_is_named(node_)) return true;
   }

@@ -21,9 +21,9 @@
 
 namespace zarnu::translate {
 
-// Walks the children of one node in source order. A node with a few
-// children is read by index, which costs tree-sitter less than moving a
-// cursor; a longer one takes a cursor of the context's cursor stack.
+// Walks the children of one node in source order. A few children are read
+// by index, which costs tree-sitter less than moving a cursor; more take a
+// cursor of the context's cursor stack.
 //
 //   for (Children child(node, ctx); child.next_named();) use(child.node());
 class Children {
@@ -37,7 +37,8 @@ class Children {
   // Moves to the next child (the first on the first call); false past the
   // last one.
   bool next();
-  // The same, passing over anonymous tokens such as "(" and ",".
+  // The same, passing over anonymous tokens such as "(" and ",". A walk
+  // moves either with next() or with next_named().
   bool next_named();
   TSNode node() const { return node_; }
   // Moves over `count` named children; returns the steps left over, 0 when
@@ -52,6 +53,10 @@ class Children {
   TSTreeCursor* cursor_ = nullptr;
   uint32_t count_ = 0;
   uint32_t index_ = 0;
+  bool started_ = false;
+
+  // Takes the way of walking for `count` children (or named children).
+  void start(uint32_t count);
 };
 
 // The index-th named child that is not a comment; a null node when there is

@@ -33,6 +33,15 @@ def P(node, is_ref=False):
     ("f(...$args)", FunctionCall("f", [P([V("$args")])])),
     ("f(&$a)", FunctionCall("f", [P(V("$a"), True)])),
     ("f(& /* c */ $a)", FunctionCall("f", [P(V("$a"), True)])),
+    # Long argument lists, within each other and among comments, read as
+    # short ones do.
+    ("f($a, &$b, $c, &$d, $e)", FunctionCall("f", [P(V("$a")), P(V("$b"), True), P(V("$c")),
+                                                  P(V("$d"), True), P(V("$e"))])),
+    ("f(g($a, $b, $c, $d, $e), /* c */ h($f), $g)",
+     FunctionCall("f", [P(FunctionCall("g", [P(V(n)) for n in "$a $b $c $d $e".split()])),
+                        P(FunctionCall("h", [P(V("$f"))])), P(V("$g"))])),
+    ("f(/* a */ $a, /* b */ $b, /* c */ ...$c)",
+     FunctionCall("f", [P(V("$a")), P(V("$b")), P([V("$c")])])),
 ])
 def test_function_calls(code, expected):
     assert expression(code) == expected
@@ -45,6 +54,7 @@ def test_function_calls(code, expected):
     # The callable form is tested before the intrinsic names.
     ("isset(...)", FirstClassCallable("isset")),
     ("f(/* c */ ...)", FirstClassCallable("f")),
+    ("f(/* a */ /* b */ /* c */ /* d */ ...)", FirstClassCallable("f")),
     # Only a lone placeholder makes the callable form.
     ("f(...$a, ...)", FunctionCall("f", [P([V("$a")])])),
     # Methods have no callable form: the placeholder gives no argument.

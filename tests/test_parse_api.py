@@ -8,7 +8,8 @@ import sys
 import pytest
 
 import zarnu
-from zarnu import Echo, InlineHTML, MagicConstant, Variable, Zarnu
+from zarnu import Echo, InlineHTML, MagicConstant, MethodCall, Parameter, Variable, Zarnu
+from php import blocks_left_by
 
 
 def test_class_shape():
@@ -133,6 +134,23 @@ def test_references_are_released():
         with pytest.raises(TypeError):
             parser.parse(code, bad)
     assert (sys.getrefcount(code), sys.getrefcount(bad)) == before
+
+
+def test_a_result_holds_each_name_once_and_lists_at_their_length():
+    # Each spelling is stored once per result; the result alone keeps it.
+    parser = Zarnu()
+    code = "<?php $this->run($this, $this_); run(RUN) + -$x - 1;"
+    call, binary = parser.parse(code)
+    assert call == MethodCall(Variable("$this"), "run",
+                              [Parameter(Variable("$this"), False), Parameter(Variable("$this_"), False)])
+    assert call.node.name is call.params[0].node.name
+    assert binary.left.left.name is call.name
+    # Finished lists keep no room for appends.
+    assert sys.getsizeof(call.params) == sys.getsizeof([None] * 2)
+    name = call.node.name
+    del call, binary
+    assert sys.getrefcount(name) == 2
+    assert blocks_left_by(lambda: parser.parse(code + " $y" * 50)) < 30
 
 
 def test_the_parser_is_freed_with_its_object():

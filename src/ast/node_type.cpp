@@ -465,7 +465,9 @@ Ref create_node(NodeClass cls, Lineno lineno, Ref* fields, size_t count) {
     }
   }
   PyTypeObject* type = require_type_by_index(index);
-  Ref obj = Ref::steal(allocate(type));
+  // Our own classes are never abstract, so object.__new__ would come down
+  // to tp_alloc anyway; a parse makes one node per few source bytes.
+  Ref obj = Ref::steal(type->tp_alloc(type, 0));
   if (!obj) return obj;
   NodeObject* node = as_node(obj.get());
   node->has_lineno = lineno.has_value();

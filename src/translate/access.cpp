@@ -33,7 +33,7 @@ Outcome translate_property_access(TSNode node, Ctx& ctx, uint64_t lineno) {
 
 // The constant of `X::C`: its text, or for `X::{$c}` the variable.
 Ref constant_name(TSNode member, Ctx& ctx) {
-  if (ts_node_is_null(member)) return make_str("");
+  if (ts_node_is_null(member)) return ctx.str("");
   if (ctx.kind(member) == Kind::Name) {
     const TSNode inner = named_child(member, 0, ctx);
     if (!ts_node_is_null(inner) && ctx.kind(inner) == Kind::VariableName) {
@@ -132,7 +132,7 @@ struct ElementPieces {
 ElementPieces element_parts(TSNode element, const Ctx& ctx) {
   ElementPieces parts;
   bool after_arrow = false;
-  for (Children child(element); child.next();) {
+  for (Children child(element, ctx); child.next();) {
     const TSNode current = child.node();
     if (ctx.kind(current) == Kind::DoubleArrow) {
       after_arrow = true;
@@ -167,14 +167,14 @@ Ref translate_array_element(TSNode element, Ctx& ctx) {
 Outcome translate_array(TSNode node, Ctx& ctx, uint64_t lineno) {
   Ref elements = Ref::steal(PyList_New(0));
   if (!elements) return Outcome::failure();
-  for (Children child(node); child.next_named();) {
+  for (Children child(node, ctx); child.next_named();) {
     if (ctx.kind(child.node()) != Kind::ArrayElementInitializer) continue;
     Ref element = translate_array_element(child.node(), ctx);
     if (!element || PyList_Append(elements.get(), element.get()) < 0) {
       return Outcome::failure();
     }
   }
-  return ast::make(NodeClass::Array, lineno, std::move(elements));
+  return ast::make(NodeClass::Array, lineno, fitted(std::move(elements)));
 }
 
 // An element met outside an array literal, as the operand of `yield $k =>
@@ -190,7 +190,7 @@ Outcome translate_lone_array_element(TSNode node, Ctx& ctx, uint64_t) {
 Outcome translate_new(TSNode node, Ctx& ctx, uint64_t lineno) {
   TSNode arguments{};
   std::string_view designator;
-  for (Children child(node); child.next_named();) {
+  for (Children child(node, ctx); child.next_named();) {
     const TSNode current = child.node();
     if (is_comment(current, ctx)) continue;
     if (ctx.kind(current) == Kind::Arguments) {
@@ -201,7 +201,7 @@ Outcome translate_new(TSNode node, Ctx& ctx, uint64_t lineno) {
   }
   Ref params = translate_named_children(arguments, ctx);
   if (!params) return Outcome::failure();
-  return ast::make(NodeClass::New, lineno, make_str(designator), std::move(params));
+  return ast::make(NodeClass::New, lineno, ctx.str(designator), std::move(params));
 }
 
 constexpr HandlerEntry kHandlers[] = {

@@ -65,12 +65,18 @@ std::optional<Outcome> translate_intrinsic_call(std::string_view callee,
 
 // The last named child that is neither a comment nor `except`: the value of
 // an argument, behind a "&", a "..." or a name and its colon. Null when
-// there is none, as in the broken `f(x:)`.
-TSNode argument_value(TSNode node, TSNode except, const Ctx& ctx) {
+// there is none, as in the broken `f(x:)`. `by_ref` tells whether some
+// child is a reference_modifier ("&"), read in the same walk.
+TSNode argument_value(TSNode node, TSNode except, bool& by_ref, const Ctx& ctx) {
   TSNode value{};
-  for (Children child(node); child.next_named();) {
+  by_ref = false;
+  for (Children child(node, ctx); child.next();) {
     const TSNode current = child.node();
-    if (is_comment(current, ctx) || ts_node_eq(current, except)) continue;
+    const Kind kind = ctx.kind(current);
+    by_ref = by_ref || kind == Kind::ReferenceModifier;
+    if (!ts_node_is_named(current) || kind == Kind::Comment || ts_node_eq(current, except)) {
+      continue;
+    }
     value = current;
   }
   return value;
@@ -127,7 +133,8 @@ Outcome translate_function_call(TSNode node, Ctx& ctx, uint64_t lineno) {
 // [Variable("$a")], which tells it from a plain argument.
 Outcome translate_argument(TSNode node, Ctx& ctx, uint64_t lineno) {
   const TSNode name = ctx.field(node, Field::Name);
-  Ref value = child_or_none(argument_value(node, name, ctx), ctx);
+  bool by_ref = false;
+  Ref value = child_or_none(argument_value(node, name, by_ref, ctx), ctx);
   if (!ts_node_is_null(name)) {
     return ast::make(NodeClass::NamedArgument, lineno, text_str(name, ctx),
                      std::move(value));
@@ -135,7 +142,7 @@ Outcome translate_argument(TSNode node, Ctx& ctx, uint64_t lineno) {
   // Only the grammar's "&" makes an argument by-reference: the "&" of
   // `$a && $b` or of a string '&' does not.
   return ast::make(NodeClass::Parameter, lineno, std::move(value),
-                   Ref::boolean(has_reference_modifier(node, ctx)));
+                   Ref::boolean(by_ref));
 }
 
 // $o->m(1), $o->$m() -> MethodCall(object, name, params)
@@ -155,7 +162,7 @@ Outcome translate_method_call(TSNode node, Ctx& ctx, uint64_t lineno) {
 // The name is always the text as written: `$o?->$m()` gives "$m".
 Outcome translate_nullsafe_call(TSNode node, Ctx& ctx, uint64_t lineno) {
   Ref object = field_or_none(node, Field::Object, ctx);
-  Ref name = make_str(field_text(node, Field::Name, ctx));
+  Ref name = ctx.str(field_text(node, Field::Name, ctx));
   Ref params = translate_named_children(ctx.field(node, Field::Arguments), ctx);
   if (!params) return Outcome::failure();
   return ast::make(NodeClass::NullsafeCall, lineno, std::move(object),

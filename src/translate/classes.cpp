@@ -24,7 +24,7 @@ namespace {
 // name.
 template <class Visit>
 void for_each_listed_name(TSNode clause, const Ctx& ctx, Visit&& visit) {
-  for (Children child(clause); child.next_named();) {
+  for (Children child(clause, ctx); child.next_named();) {
     if (is_comment(child.node(), ctx)) continue;
     visit(text_of(child.node(), ctx));
   }
@@ -33,7 +33,7 @@ void for_each_listed_name(TSNode clause, const Ctx& ctx, Visit&& visit) {
 // `implements A, B` of a class or enum, appended to `implements`.
 void append_implemented(TSNode clause, const Ctx& ctx, PyObject* implements) {
   for_each_listed_name(clause, ctx, [&](std::string_view name) {
-    append_word(implements, make_str(name));
+    append_word(implements, ctx.str(name));
   });
 }
 
@@ -55,7 +55,7 @@ bool walk_members(TSNode declaration, Ctx& ctx, PyObject* nodes,
   const TSNode body = ctx.field(declaration, Field::Body);
   if (ts_node_is_null(body)) return true;
   // Only named children: "{", "}" and ";" translate to nothing anyway.
-  for (Children child(body); child.next_named();) {
+  for (Children child(body, ctx); child.next_named();) {
     const TSNode member = child.node();
     const Special taken = special(member);
     if (taken.handled) {
@@ -94,7 +94,7 @@ Special take_class_constants(TSNode member, Ctx& ctx, PyObject* nodes,
 Special take_enum_case(TSNode member, Ctx& ctx, PyObject* nodes) {
   if (ctx.kind(member) != Kind::EnumCase) return {};
   Ref value = ast::make(NodeClass::EnumCase, line_of(member),
-                        make_str(field_text(member, Field::Name, ctx)),
+                        ctx.str(field_text(member, Field::Name, ctx)),
                         field_or_none(member, Field::Value, ctx));
   return {true, value && PyList_Append(nodes, value.get()) == 0};
 }
@@ -104,7 +104,7 @@ Special take_enum_case(TSNode member, Ctx& ctx, PyObject* nodes) {
 Ref property_hooks(TSNode list, Ctx& ctx) {
   Ref hooks = Ref::steal(PyList_New(0));
   if (!hooks) return hooks;
-  for (Children child(list); child.next_named();) {
+  for (Children child(list, ctx); child.next_named();) {
     const TSNode hook = child.node();
     if (ctx.kind(hook) != Kind::PropertyHook) continue;
     const TSNode name = first_child_of_kind(hook, Kind::Name, ctx);
@@ -112,7 +112,7 @@ Ref property_hooks(TSNode list, Ctx& ctx) {
     if (!params) return Ref();
     Ref node = ast::make(
         NodeClass::PropertyHook, line_of(hook),
-        make_str(ts_node_is_null(name) ? std::string() : lowered_text(name, ctx)),
+        ctx.str(ts_node_is_null(name) ? std::string() : lowered_text(name, ctx)),
         std::move(params), field_or_none(hook, Field::Body, ctx));
     if (!node || PyList_Append(hooks.get(), node.get()) < 0) return Ref();
   }
@@ -130,7 +130,7 @@ Ref method_reference(std::string_view text, uint64_t lineno) {
 // The alias rules of `{ ... }` after `use T`, appended to `renames`. Only
 // `as` rules: `insteadof` rules are not recorded.
 bool append_alias_rules(TSNode list, Ctx& ctx, PyObject* renames) {
-  for (Children child(list); child.next_named();) {
+  for (Children child(list, ctx); child.next_named();) {
     if (ctx.kind(child.node()) != Kind::UseAsClause) continue;
     if (!append_item(renames, translate_with_ctx(child.node(), ctx))) return false;
   }
@@ -151,7 +151,7 @@ Outcome translate_class_declaration(TSNode node, Ctx& ctx, uint64_t lineno) {
   Ref traits = Ref::steal(PyList_New(0));
   Ref nodes = Ref::steal(PyList_New(0));
   if (!implements || !traits || !nodes) return Outcome::failure();
-  for (Children child(node); child.next();) {
+  for (Children child(node, ctx); child.next();) {
     const TSNode current = child.node();
     switch (ctx.kind(current)) {
       case Kind::BaseClause: {
@@ -176,8 +176,8 @@ Outcome translate_class_declaration(TSNode node, Ctx& ctx, uint64_t lineno) {
     return take_trait_use(member, ctx, traits.get());
   });
   if (!members_ok) return Outcome::failure();
-  return ast::make(NodeClass::Class, lineno, make_str(name),
-                   type ? make_str(*type) : Ref::none(), std::move(extends),
+  return ast::make(NodeClass::Class, lineno, ctx.str(name),
+                   type ? ctx.str(*type) : Ref::none(), std::move(extends),
                    std::move(implements), std::move(traits), std::move(nodes));
 }
 
@@ -193,7 +193,7 @@ Outcome translate_interface_declaration(TSNode node, Ctx& ctx, uint64_t lineno) 
       joined += parent;
       first = false;
     });
-    extends = make_str(joined);
+    extends = ctx.str(joined);
   }
   Ref nodes = Ref::steal(PyList_New(0));
   if (!nodes) return Outcome::failure();
@@ -201,7 +201,7 @@ Outcome translate_interface_declaration(TSNode node, Ctx& ctx, uint64_t lineno) 
     return Outcome::failure();
   }
   return ast::make(NodeClass::Interface, lineno,
-                   make_str(field_text(node, Field::Name, ctx)), std::move(extends),
+                   ctx.str(field_text(node, Field::Name, ctx)), std::move(extends),
                    std::move(nodes));
 }
 
@@ -215,7 +215,7 @@ Outcome translate_trait_declaration(TSNode node, Ctx& ctx, uint64_t lineno) {
   });
   if (!members_ok) return Outcome::failure();
   return ast::make(NodeClass::Trait, lineno,
-                   make_str(field_text(node, Field::Name, ctx)), std::move(traits),
+                   ctx.str(field_text(node, Field::Name, ctx)), std::move(traits),
                    std::move(nodes));
 }
 
@@ -238,7 +238,7 @@ Outcome translate_enum_declaration(TSNode node, Ctx& ctx, uint64_t lineno) {
   });
   if (!members_ok) return Outcome::failure();
   return ast::make(NodeClass::Enum, lineno,
-                   make_str(field_text(node, Field::Name, ctx)),
+                   ctx.str(field_text(node, Field::Name, ctx)),
                    std::move(backing).take_or_none(), std::move(implements),
                    std::move(nodes));
 }
@@ -252,14 +252,14 @@ Outcome translate_property_declaration(TSNode node, Ctx& ctx, uint64_t lineno) {
   Ref nodes = Ref::steal(PyList_New(0));
   if (!modifiers || !nodes) return Outcome::failure();
   Ref hooks = Ref::none();
-  for (Children child(node); child.next();) {
+  for (Children child(node, ctx); child.next();) {
     const TSNode current = child.node();
     switch (ctx.kind(current)) {
       case Kind::StaticModifier:
-        append_word(modifiers.get(), make_str("static"));
+        append_word(modifiers.get(), ctx.str("static"));
         break;
       case Kind::ReadonlyModifier:
-        append_word(modifiers.get(), make_str("readonly"));
+        append_word(modifiers.get(), ctx.str("readonly"));
         break;
       case Kind::VisibilityModifier:
         append_word(modifiers.get(), trimmed_str(current, ctx));
@@ -267,7 +267,7 @@ Outcome translate_property_declaration(TSNode node, Ctx& ctx, uint64_t lineno) {
       case Kind::PropertyElement: {
         Ref variable = ast::make(
             NodeClass::ClassVariable, lineno,
-            make_str(field_text(current, Field::Name, ctx)),
+            ctx.str(field_text(current, Field::Name, ctx)),
             field_or_none(current, Field::DefaultValue, ctx));
         if (!variable || PyList_Append(nodes.get(), variable.get()) < 0) {
           return Outcome::failure();
@@ -294,7 +294,7 @@ Outcome translate_use_declaration(TSNode node, Ctx& ctx, uint64_t lineno) {
   std::string names;
   Ref renames = Ref::steal(PyList_New(0));
   if (!renames) return Outcome::failure();
-  for (Children child(node); child.next_named();) {
+  for (Children child(node, ctx); child.next_named();) {
     const TSNode current = child.node();
     if (is_name_node(current, ctx)) {
       if (!names.empty()) names += ", ";
@@ -305,7 +305,7 @@ Outcome translate_use_declaration(TSNode node, Ctx& ctx, uint64_t lineno) {
       }
     }
   }
-  return ast::make(NodeClass::TraitUse, lineno, make_str(names), std::move(renames));
+  return ast::make(NodeClass::TraitUse, lineno, ctx.str(names), std::move(renames));
 }
 
 // { A::m as protected n; } met on its own -> [TraitModifier(...)]
@@ -344,7 +344,7 @@ Outcome translate_use_as_clause(TSNode node, Ctx& ctx, uint64_t lineno) {
   Ref to = Ref::none();
   Ref visibility = Ref::none();
   bool past_source = false;
-  for (Children child(node); child.next_named();) {
+  for (Children child(node, ctx); child.next_named();) {
     const TSNode current = child.node();
     const Kind kind = ctx.kind(current);
     if (kind == Kind::Comment) continue;
@@ -353,7 +353,7 @@ Outcome translate_use_as_clause(TSNode node, Ctx& ctx, uint64_t lineno) {
       continue;
     }
     if (kind == Kind::VisibilityModifier) {
-      visibility = make_str(lowered_text(current, ctx));
+      visibility = ctx.str(lowered_text(current, ctx));
     } else if (kind == Kind::Name || kind == Kind::QualifiedName) {
       to = text_str(current, ctx);
     }

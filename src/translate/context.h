@@ -9,6 +9,7 @@
 
 #include <tree_sitter/api.h>
 
+#include <deque>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -16,6 +17,7 @@
 
 #include "translate/grammar.h"
 #include "translate/stack_guard.h"
+#include "translate/str_table.h"
 
 namespace zarnu::translate {
 
@@ -36,10 +38,46 @@ class [[nodiscard]] Scoped {
   T saved_;
 };
 
+// The tree cursors of one parse, one per nesting level of child walks, so
+// that a walk reuses a cursor (and its stack) instead of allocating one.
+// Walks nest strictly: a walk started while another is in progress ends
+// first, so a walk's level is fixed when it starts, even if it only takes
+// its cursor later.
+class CursorStack {
+ public:
+  CursorStack() = default;
+  ~CursorStack() {
+    for (TSTreeCursor& cursor : cursors_) ts_tree_cursor_delete(&cursor);
+  }
+  CursorStack(const CursorStack&) = delete;
+  CursorStack& operator=(const CursorStack&) = delete;
+
+  // The level of a walk that lasts until the matching pop().
+  size_t push() { return depth_++; }
+  void pop() { --depth_; }
+  // The cursor of level `level`, set on `node`.
+  TSTreeCursor* cursor(size_t level, TSNode node) {
+    while (cursors_.size() <= level) cursors_.push_back(ts_tree_cursor_new(node));
+    TSTreeCursor* cursor = &cursors_[level];
+    ts_tree_cursor_reset(cursor, node);
+    return cursor;
+  }
+
+ private:
+  // A deque, so that growing it leaves the cursors of walks in progress
+  // where they are.
+  std::deque<TSTreeCursor> cursors_;
+  size_t depth_ = 0;
+};
+
 class Ctx {
  public:
   Ctx(const Grammar& grammar, std::string_view source, Text filename)
-      : grammar_(grammar), source_(source), filename_(std::move(filename)) {}
+      : grammar_(grammar),
+        source_(source),
+        // A file has about one distinct name or word per hundred bytes.
+        strs_(source.size() / 100),
+        filename_(std::move(filename)) {}
   Ctx(const Ctx&) = delete;
   Ctx& operator=(const Ctx&) = delete;
 
@@ -47,6 +85,12 @@ class Ctx {
   // The UTF-8 text of `code`; tree positions are byte offsets into it.
   std::string_view source() const { return source_; }
   StackGuard& stack() { return stack_; }
+  // Child walks and the str table only serve reads, so a read-only context
+  // has them too.
+  CursorStack& cursors() const { return cursors_; }
+  // A new reference to a str of `text`, shared with the equal texts made
+  // before in this parse; NULL with the exception set on failure.
+  Ref str(std::string_view text) const { return strs_.get(text); }
 
   Kind kind(TSNode node) const { return grammar_.kind(ts_node_symbol(node)); }
   // The child in grammar field `field`; a null node when there is none.
@@ -91,6 +135,8 @@ class Ctx {
   const Grammar& grammar_;
   const std::string_view source_;
   StackGuard stack_;
+  mutable CursorStack cursors_;
+  mutable StrTable strs_;
   Text namespace_;
   Text function_;
   Text class_;

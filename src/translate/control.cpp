@@ -74,7 +74,7 @@ bool open_clause(Branch& branch, TSNode clause, Ctx& ctx) {
   }
   branch.body = field_or_none(clause, Field::Body, ctx);
   branch.text.reset();
-  for (Children child(clause); child.next_named();) {
+  for (Children child(clause, ctx); child.next_named();) {
     if (ctx.kind(child.node()) != Kind::TextInterpolation) continue;
     if (!branch.add_text(child.node(), ctx)) return false;
   }
@@ -112,7 +112,7 @@ Outcome translate_if(TSNode node, Ctx& ctx, uint64_t lineno) {
   Ref else_ = Ref::none();
   Branch clause;
   Branch* current = &then_branch;
-  for (Children child(node); child.next_named();) {
+  for (Children child(node, ctx); child.next_named();) {
     const TSNode part = child.node();
     switch (ctx.kind(part)) {
       case Kind::ElseIfClause:
@@ -148,7 +148,7 @@ Outcome loop_body(TSNode node, Ctx& ctx) {
   const TSNode body = ctx.field(node, Field::Body);
   std::vector<TSNode> parts;
   std::optional<uint64_t> colon_line;
-  for (Children child(node); child.next();) {
+  for (Children child(node, ctx); child.next();) {
     const TSNode current = child.node();
     const Kind kind = ctx.kind(current);
     if (kind == Kind::Colon && !colon_line) {
@@ -292,7 +292,7 @@ Outcome build_case(TSNode node, Ctx& ctx, std::span<const TSNode> trailing) {
   const TSNode value = is_case ? ctx.field(node, Field::Value) : TSNode{};
   Ref statements = Ref::steal(PyList_New(0));
   if (!statements) return Outcome::failure();
-  for (Children child(node); child.next_named();) {
+  for (Children child(node, ctx); child.next_named();) {
     if (is_case && ts_node_eq(child.node(), value)) continue;
     if (!append_statement(statements.get(), translate_with_ctx(child.node(), ctx))) {
       return Outcome::failure();
@@ -315,7 +315,7 @@ Outcome translate_case(TSNode node, Ctx& ctx, uint64_t) {
 // The cases of a switch, as a plain list.
 Outcome translate_switch_block(TSNode node, Ctx& ctx, uint64_t) {
   std::vector<TSNode> children;
-  for (Children child(node); child.next_named();) children.push_back(child.node());
+  for (Children child(node, ctx); child.next_named();) children.push_back(child.node());
   Ref cases = Ref::steal(PyList_New(0));
   if (!cases) return Outcome::failure();
   for (size_t i = 0; i < children.size(); ++i) {
@@ -361,7 +361,7 @@ Outcome translate_try(TSNode node, Ctx& ctx, uint64_t lineno) {
   Ref catches = Ref::steal(PyList_New(0));
   if (!catches) return Outcome::failure();
   Ref finally_ = Ref::none();
-  for (Children child(node); child.next_named();) {
+  for (Children child(node, ctx); child.next_named();) {
     const Kind kind = ctx.kind(child.node());
     if (kind != Kind::CatchClause && kind != Kind::FinallyClause) continue;
     Outcome clause = translate_with_ctx(child.node(), ctx);
@@ -379,7 +379,7 @@ Outcome translate_try(TSNode node, Ctx& ctx, uint64_t lineno) {
 
 // catch (A | B $e) { $a; } -> Catch("A | B", Variable("$e"), [Variable("$a")])
 Outcome translate_catch(TSNode node, Ctx& ctx, uint64_t lineno) {
-  Ref class_name = make_str(field_text(node, Field::Type, ctx));
+  Ref class_name = ctx.str(field_text(node, Field::Type, ctx));
   Ref variable = field_or_none(node, Field::Name, ctx);
   Ref statements = body_statements(node, ctx);
   if (!statements) return Outcome::failure();
@@ -401,11 +401,11 @@ Outcome translate_finally(TSNode node, Ctx& ctx, uint64_t lineno) {
 Ref build_directive(TSNode node, Ctx& ctx) {
   const std::string_view text = text_of(node, ctx);
   const size_t equals = text.find('=');
-  Ref name = make_str(trim(text.substr(0, equals)));
+  Ref name = ctx.str(trim(text.substr(0, equals)));
   Outcome value = translate_child(named_child(node, 0, ctx), ctx);
   Ref value_ref = value.has_value()                    ? std::move(value).take()
-                  : equals == std::string_view::npos ? make_str("")
-                                                     : make_str(trim(text.substr(equals + 1)));
+                  : equals == std::string_view::npos ? ctx.str("")
+                                                     : ctx.str(trim(text.substr(equals + 1)));
   return ast::make(NodeClass::Directive, line_of(node), std::move(name),
                    std::move(value_ref));
 }
@@ -418,7 +418,7 @@ Outcome translate_declare(TSNode node, Ctx& ctx, uint64_t lineno) {
   Ref directives = Ref::steal(PyList_New(0));
   Ref statements = Ref::steal(PyList_New(0));
   if (!directives || !statements) return Outcome::failure();
-  for (Children child(node); child.next_named();) {
+  for (Children child(node, ctx); child.next_named();) {
     const TSNode part = child.node();
     if (ctx.kind(part) == Kind::DeclareDirective) {
       Ref directive = build_directive(part, ctx);

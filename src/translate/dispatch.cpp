@@ -75,7 +75,7 @@ constexpr auto kSkipTable = [] {
 // translations, nested lists kept; nothing when none gives a value.
 Outcome translate_default(TSNode node, Ctx& ctx) {
   Ref list;
-  for (Children child(node); child.next_named();) {
+  for (Children child(node, ctx); child.next_named();) {
     Outcome item = translate_with_ctx(child.node(), ctx);
     if (item.failed()) return item;
     if (item.is_nothing()) continue;

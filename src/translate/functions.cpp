@@ -24,7 +24,7 @@ Ref body_statements(TSNode node, Ctx& ctx) {
 
 // `function f() use (...)`'s `$x` and `&$y`, appended to `vars`.
 bool append_lexical_variables(TSNode clause, Ctx& ctx, PyObject* vars) {
-  for (Children child(clause); child.next();) {
+  for (Children child(clause, ctx); child.next();) {
     const TSNode current = child.node();
     Ref variable;
     switch (ctx.kind(current)) {
@@ -59,7 +59,7 @@ Outcome translate_function_definition(TSNode node, Ctx& ctx, uint64_t lineno) {
     nodes = body_statements(node, ctx);
   }
   return ast::make(NodeClass::Function, lineno,
-                   make_str(field_text(node, Field::Name, ctx)), std::move(params),
+                   ctx.str(field_text(node, Field::Name, ctx)), std::move(params),
                    std::move(nodes), Ref::boolean(has_reference_modifier(node, ctx)),
                    field_text_or_none(node, Field::ReturnType, ctx));
 }
@@ -70,17 +70,17 @@ Outcome translate_function_definition(TSNode node, Ctx& ctx, uint64_t lineno) {
 Outcome translate_method_declaration(TSNode node, Ctx& ctx, uint64_t lineno) {
   Ref modifiers = Ref::steal(PyList_New(0));
   if (!modifiers) return Outcome::failure();
-  for (Children child(node); child.next();) {
+  for (Children child(node, ctx); child.next();) {
     const TSNode current = child.node();
     switch (ctx.kind(current)) {
       case Kind::FinalModifier:
-        append_word(modifiers.get(), make_str("final"));
+        append_word(modifiers.get(), ctx.str("final"));
         break;
       case Kind::StaticModifier:
-        append_word(modifiers.get(), make_str("static"));
+        append_word(modifiers.get(), ctx.str("static"));
         break;
       case Kind::AbstractModifier:
-        append_word(modifiers.get(), make_str("abstract"));
+        append_word(modifiers.get(), ctx.str("abstract"));
         break;
       case Kind::VisibilityModifier:
         append_word(modifiers.get(), trimmed_str(current, ctx));
@@ -96,7 +96,7 @@ Outcome translate_method_declaration(TSNode node, Ctx& ctx, uint64_t lineno) {
   Ref nodes = body_statements(node, ctx);
   // An abstract or interface method has a body of no statements.
   if (nodes.get() == Py_None) nodes = Ref::steal(PyList_New(0));
-  return ast::make(NodeClass::Method, lineno, make_str(name), std::move(modifiers),
+  return ast::make(NodeClass::Method, lineno, ctx.str(name), std::move(modifiers),
                    std::move(params), std::move(nodes),
                    Ref::boolean(has_reference_modifier(node, ctx)));
 }
@@ -111,7 +111,7 @@ Outcome translate_anonymous_function(TSNode node, Ctx& ctx, uint64_t lineno) {
   Ref nodes = Ref::steal(PyList_New(0));
   if (!params || !vars || !nodes) return Outcome::failure();
   bool is_ref = false;
-  for (Children child(node); child.next();) {
+  for (Children child(node, ctx); child.next();) {
     const TSNode current = child.node();
     switch (ctx.kind(current)) {
       case Kind::ReferenceModifier:
@@ -152,7 +152,7 @@ Outcome translate_arrow_function(TSNode node, Ctx& ctx, uint64_t lineno) {
   Ref params = Ref::steal(PyList_New(0));
   if (!params) return Outcome::failure();
   bool is_ref = false;
-  for (Children child(node); child.next();) {
+  for (Children child(node, ctx); child.next();) {
     const TSNode current = child.node();
     const Kind kind = ctx.kind(current);
     if (kind == Kind::ReferenceModifier) {
@@ -170,7 +170,7 @@ Outcome translate_arrow_function(TSNode node, Ctx& ctx, uint64_t lineno) {
 // ?int &$a = 1 -> FormalParameter("$a", 1, True, "?int")
 Outcome translate_simple_parameter(TSNode node, Ctx& ctx, uint64_t lineno) {
   return ast::make(NodeClass::FormalParameter, lineno,
-                   make_str(field_text(node, Field::Name, ctx)),
+                   ctx.str(field_text(node, Field::Name, ctx)),
                    field_or_none(node, Field::DefaultValue, ctx),
                    Ref::boolean(has_reference_modifier(node, ctx)),
                    field_text_or_none(node, Field::Type, ctx));
@@ -185,7 +185,7 @@ Outcome translate_property_promotion_parameter(TSNode node, Ctx& ctx,
   Ref modifiers = Ref::steal(PyList_New(0));
   if (!modifiers) return Outcome::failure();
   std::string_view name;
-  for (Children child(node); child.next();) {
+  for (Children child(node, ctx); child.next();) {
     const TSNode current = child.node();
     switch (ctx.kind(current)) {
       case Kind::VisibilityModifier:
@@ -206,7 +206,7 @@ Outcome translate_property_promotion_parameter(TSNode node, Ctx& ctx,
     }
   }
   return ast::make(NodeClass::ConstructorParameter, lineno, std::move(modifiers),
-                   make_str(name), field_text_or_none(node, Field::Type, ctx),
+                   ctx.str(name), field_text_or_none(node, Field::Type, ctx),
                    field_or_none(node, Field::DefaultValue, ctx));
 }
 

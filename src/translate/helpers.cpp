@@ -19,7 +19,7 @@ namespace {
 Ref class_word_or_text(TSNode node, Ctx& ctx) {
   const std::string lowered = lowered_text(node, ctx);
   if (lowered == "self" || lowered == "static" || lowered == "parent") {
-    return or_none(make_str(lowered));
+    return or_none(ctx.str(lowered));
   }
   return or_none(text_str(node, ctx));
 }
@@ -30,26 +30,46 @@ bool starts_with_dollar(TSNode node, const Ctx& ctx) {
 
 }  // namespace
 
-bool Children::next() {
-  if (started_) return ts_tree_cursor_goto_next_sibling(&cursor_);
+// Reading child i by index walks the children before it, so past this many
+// children a cursor is cheaper.
+constexpr uint32_t kMaxIndexedChildren = 4;
+
+void Children::start(uint32_t count) {
   started_ = true;
-  return ts_tree_cursor_goto_first_child(&cursor_);
+  count_ = count;
+  if (count_ > kMaxIndexedChildren) cursor_ = cursors_.cursor(level_, parent_);
+}
+
+bool Children::next() {
+  if (!started_) start(ts_node_child_count(parent_));
+  if (!cursor_) {
+    if (index_ >= count_) return false;
+    node_ = ts_node_child(parent_, index_++);
+    return true;
+  }
+  const bool moved = index_++ == 0 ? ts_tree_cursor_goto_first_child(cursor_)
+                                   : ts_tree_cursor_goto_next_sibling(cursor_);
+  if (moved) node_ = ts_tree_cursor_current_node(cursor_);
+  return moved;
 }
 
 bool Children::next_named() {
+  if (!started_) start(ts_node_named_child_count(parent_));
+  if (!cursor_) {
+    // By index, tree-sitter passes over the tokens between named children
+    // itself.
+    if (index_ >= count_) return false;
+    node_ = ts_node_named_child(parent_, index_++);
+    return true;
+  }
   while (next()) {
-    if (ts_node_is_named(node())) return true;
+    if (ts_node_is_named(node_)) return true;
   }
   return false;
 }
 
-size_t Children::skip_named(size_t count) {
-  while (count > 0 && next_named()) --count;
-  return count;
-}
-
 TSNode named_child(TSNode node, size_t index, const Ctx& ctx) {
-  for (Children child(node); child.next_named();) {
+  for (Children child(node, ctx); child.next_named();) {
     const TSNode current = child.node();
     if (is_comment(current, ctx)) continue;
     if (index == 0) return current;
@@ -60,14 +80,14 @@ TSNode named_child(TSNode node, size_t index, const Ctx& ctx) {
 
 TSNode last_named_child(TSNode node, const Ctx& ctx) {
   TSNode last{};
-  for (Children child(node); child.next_named();) {
+  for (Children child(node, ctx); child.next_named();) {
     if (!is_comment(child.node(), ctx)) last = child.node();
   }
   return last;
 }
 
 TSNode first_child_of_kind(TSNode node, Kind kind, const Ctx& ctx) {
-  for (Children child(node); child.next();) {
+  for (Children child(node, ctx); child.next();) {
     if (ctx.kind(child.node()) == kind) return child.node();
   }
   return TSNode{};
@@ -104,27 +124,27 @@ Ref first_child_or_none(TSNode node, Ctx& ctx) {
 Ref translate_named_children(TSNode node, Ctx& ctx) {
   Ref list = Ref::steal(PyList_New(0));
   if (!list || ts_node_is_null(node)) return list;
-  for (Children child(node); child.next_named();) {
+  for (Children child(node, ctx); child.next_named();) {
     Outcome item = translate_child(child.node(), ctx);
     if (!item.has_value()) continue;
     if (PyList_Append(list.get(), item.get()) < 0) PyErr_Clear();
   }
-  return list;
+  return fitted(std::move(list));
 }
 
 Ref try_translate_named_children(TSNode node, Ctx& ctx) {
   Ref list = Ref::steal(PyList_New(0));
   if (!list) return list;
-  for (Children child(node); child.next_named();) {
+  for (Children child(node, ctx); child.next_named();) {
     if (!append_item(list.get(), translate_with_ctx(child.node(), ctx))) return Ref();
   }
-  return list;
+  return fitted(std::move(list));
 }
 
 Ref const_elements(TSNode declaration, NodeClass cls, uint64_t lineno, Ctx& ctx) {
   Ref constants = Ref::steal(PyList_New(0));
   if (!constants) return constants;
-  for (Children child(declaration); child.next_named();) {
+  for (Children child(declaration, ctx); child.next_named();) {
     const TSNode element = child.node();
     if (ctx.kind(element) != Kind::ConstElement) continue;
     Ref constant = ast::make(cls, lineno, text_or_empty(named_child(element, 0, ctx), ctx),
@@ -140,7 +160,7 @@ bool opens_short_echo(TSNode tag, const Ctx& ctx) {
 
 bool ends_in_short_echo(TSNode interpolation, const Ctx& ctx) {
   bool short_echo = false;
-  for (Children child(interpolation); child.next();) {
+  for (Children child(interpolation, ctx); child.next();) {
     if (ctx.kind(child.node()) == Kind::PhpTag) short_echo = opens_short_echo(child.node(), ctx);
   }
   return short_echo;
@@ -165,7 +185,7 @@ Ref translate_sequence(TSNode node, Ctx& ctx) {
       continue;
     }
     const auto first = static_cast<std::ptrdiff_t>(pending.size());
-    for (Children child(current); child.next_named();) pending.push_back(child.node());
+    for (Children child(current, ctx); child.next_named();) pending.push_back(child.node());
     std::reverse(pending.begin() + first, pending.end());
   }
   return items;
@@ -225,6 +245,20 @@ Ref empty_block(uint64_t lineno) {
   return or_none(ast::make(NodeClass::Block, lineno, Ref::steal(PyList_New(0))));
 }
 
+Ref fitted(Ref list) {
+  if (!list || reinterpret_cast<PyListObject*>(list.get())->allocated ==
+                   PyList_GET_SIZE(list.get())) {
+    return list;
+  }
+  // A slice is allocated at its exact length.
+  Ref copy = Ref::steal(PyList_GetSlice(list.get(), 0, PyList_GET_SIZE(list.get())));
+  if (!copy) {
+    PyErr_Clear();
+    return list;
+  }
+  return copy;
+}
+
 Ref or_none(Ref ref) {
   if (ref) return ref;
   PyErr_Clear();
@@ -237,7 +271,7 @@ Outcome discard_error() {
 }
 
 Ref scope_name(TSNode node, Ctx& ctx) {
-  if (ts_node_is_null(node)) return make_str("");
+  if (ts_node_is_null(node)) return ctx.str("");
   const Kind kind = ctx.kind(node);
   if (kind == Kind::VariableName || starts_with_dollar(node, ctx)) {
     return child_or_none(node, ctx);
@@ -246,7 +280,7 @@ Ref scope_name(TSNode node, Ctx& ctx) {
 }
 
 Ref call_scope_name(TSNode node, Ctx& ctx) {
-  if (ts_node_is_null(node)) return make_str("");
+  if (ts_node_is_null(node)) return ctx.str("");
   const Kind kind = ctx.kind(node);
   if (kind == Kind::VariableName || kind == Kind::DynamicVariableName) {
     return child_or_none(node, ctx);
@@ -259,7 +293,7 @@ Ref variable_as_written(TSNode node, const Ctx& ctx, uint64_t lineno) {
 }
 
 Ref property_scope_name(TSNode node, Ctx& ctx, uint64_t lineno) {
-  if (ts_node_is_null(node)) return make_str("");
+  if (ts_node_is_null(node)) return ctx.str("");
   const Kind kind = ctx.kind(node);
   const bool variable =
       kind == Kind::VariableName || kind == Kind::DynamicVariableName;
@@ -302,15 +336,16 @@ bool is_name_node(TSNode node, const Ctx& ctx) {
 }
 
 bool is_first_class_callable(TSNode node, const Ctx& ctx) {
-  size_t count = 0;
+  // Every call's arguments come here, so the walk stops at the first operand
+  // that rules the placeholder out.
   bool placeholder = false;
-  for (Children child(node); child.next_named();) {
+  for (Children child(node, ctx); child.next_named();) {
     const Kind kind = ctx.kind(child.node());
     if (kind == Kind::Comment) continue;
-    ++count;
-    placeholder = placeholder || kind == Kind::VariadicPlaceholder;
+    if (placeholder || kind != Kind::VariadicPlaceholder) return false;
+    placeholder = true;
   }
-  return count == 1 && placeholder;
+  return placeholder;
 }
 
 bool has_reference_modifier(TSNode node, const Ctx& ctx) {

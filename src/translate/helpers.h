@@ -21,29 +21,39 @@
 
 namespace zarnu::translate {
 
-// Walks the children of one node in source order with a tree cursor.
+// Walks the children of one node in source order. A few children are read
+// by index, which costs tree-sitter less than moving a cursor; more take a
+// cursor of the context's cursor stack.
 //
-//   for (Children child(node); child.next_named();) use(child.node());
+//   for (Children child(node, ctx); child.next_named();) use(child.node());
 class Children {
  public:
-  explicit Children(TSNode parent) : cursor_(ts_tree_cursor_new(parent)) {}
-  ~Children() { ts_tree_cursor_delete(&cursor_); }
+  Children(TSNode parent, const Ctx& ctx)
+      : cursors_(ctx.cursors()), level_(cursors_.push()), parent_(parent) {}
+  ~Children() { cursors_.pop(); }
   Children(const Children&) = delete;
   Children& operator=(const Children&) = delete;
 
   // Moves to the next child (the first on the first call); false past the
   // last one.
   bool next();
-  // The same, passing over anonymous tokens such as "(" and ",".
+  // The same, passing over anonymous tokens such as "(" and ",". A walk
+  // moves either with next() or with next_named().
   bool next_named();
-  TSNode node() const { return ts_tree_cursor_current_node(&cursor_); }
-  // Moves over `count` named children; returns the steps left over, 0 when
-  // all were taken.
-  size_t skip_named(size_t count);
+  TSNode node() const { return node_; }
 
  private:
-  TSTreeCursor cursor_;
+  CursorStack& cursors_;
+  const size_t level_;
+  const TSNode parent_;
+  TSNode node_{};
+  TSTreeCursor* cursor_ = nullptr;
+  uint32_t count_ = 0;
+  uint32_t index_ = 0;
   bool started_ = false;
+
+  // Takes the way of walking for `count` children (or named children).
+  void start(uint32_t count);
 };
 
 // The index-th named child that is not a comment; a null node when there is
@@ -136,6 +146,11 @@ bool append_unwrapped(PyObject* list, Ref obj);
 // The object's `nodes` attribute when it has one (a Block's statements),
 // else the object itself.
 Ref unwrap_block_body(Ref obj);
+
+// `list`, or a copy of it without the spare room that appending leaves, for
+// a finished list that a node keeps.
+// Never fails: without memory for the copy, `list` itself.
+Ref fitted(Ref list);
 
 // A new empty Block with that line number; None when it cannot be made.
 Ref empty_block(uint64_t lineno);

@@ -51,11 +51,11 @@ Outcome translate_yield(TSNode node, Ctx& ctx, uint64_t lineno) {
 // name or a call. The keyword decides the type all the same, should that
 // ever change.
 Outcome translate_exit_statement(TSNode node, Ctx& ctx, uint64_t lineno) {
-  Children keyword(node);
+  Children keyword(node, ctx);
   const bool die = keyword.next() && !ts_node_is_named(keyword.node()) &&
                    lowercase(text_of(keyword.node(), ctx)) == "die";
   return ast::make(NodeClass::Exit, lineno, first_child_or_none(node, ctx),
-                   make_str(die ? "die" : "exit"));
+                   ctx.str(die ? "die" : "exit"));
 }
 
 // match ($x) { 1 => $a, default => $b }

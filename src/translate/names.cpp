@@ -31,10 +31,10 @@ Outcome translate_name(TSNode node, Ctx& ctx, uint64_t lineno) {
   const std::string lower = lowercase(text);
   // `f() or exit;` is as much an exit as `f() or die;`.
   if (lower == "die" || lower == "exit") {
-    return ast::make(NodeClass::Exit, lineno, Ref::none(), make_str(lower));
+    return ast::make(NodeClass::Exit, lineno, Ref::none(), ctx.str(lower));
   }
   if (lower == "self" || lower == "static" || lower == "parent") {
-    return make_str(lower);
+    return ctx.str(lower);
   }
   if (is_magic_name(text)) {
     Ref value;
@@ -42,12 +42,12 @@ Outcome translate_name(TSNode node, Ctx& ctx, uint64_t lineno) {
       value = Ref::steal(PyLong_FromUnsignedLongLong(lineno));
     } else {
       const Text resolved = ctx.resolve_magic(text);
-      value = resolved ? make_str(*resolved) : Ref::none();
+      value = resolved ? ctx.str(*resolved) : Ref::none();
     }
-    return ast::make(NodeClass::MagicConstant, lineno, make_str(text),
+    return ast::make(NodeClass::MagicConstant, lineno, ctx.str(text),
                      std::move(value));
   }
-  return ast::make(NodeClass::Constant, lineno, make_str(text));
+  return ast::make(NodeClass::Constant, lineno, ctx.str(text));
 }
 
 // true, FALSE, null -> Constant(word as written), as a constant name gives:

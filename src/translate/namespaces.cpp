@@ -46,7 +46,7 @@ Outcome use_clause(TSNode clause, std::string_view prefix, Ctx& ctx) {
     }
     imported += written;
   }
-  return ast::make(NodeClass::UseDeclaration, line_of(clause), make_str(imported),
+  return ast::make(NodeClass::UseDeclaration, line_of(clause), ctx.str(imported),
                    field_text_or_none(clause, Field::Alias, ctx));
 }
 
@@ -66,7 +66,7 @@ Outcome translate_namespace_definition(TSNode node, Ctx& ctx, uint64_t lineno) {
     items = namespace_items(node, ctx);
   }
   if (!items) return Outcome::failure();
-  return ast::make(NodeClass::Namespace, lineno, name ? make_str(*name) : Ref::none(),
+  return ast::make(NodeClass::Namespace, lineno, name ? ctx.str(*name) : Ref::none(),
                    std::move(items));
 }
 
@@ -79,7 +79,7 @@ Outcome translate_namespace_use_declaration(TSNode node, Ctx& ctx, uint64_t line
   Ref clauses = Ref::steal(PyList_New(0));
   if (!clauses) return Outcome::failure();
   std::string_view prefix;
-  for (Children child(node); child.next_named();) {
+  for (Children child(node, ctx); child.next_named();) {
     const TSNode current = child.node();
     switch (ctx.kind(current)) {
       case Kind::NamespaceName:
@@ -91,7 +91,7 @@ Outcome translate_namespace_use_declaration(TSNode node, Ctx& ctx, uint64_t line
         }
         break;
       case Kind::NamespaceUseGroup:
-        for (Children member(current); member.next_named();) {
+        for (Children member(current, ctx); member.next_named();) {
           if (ctx.kind(member.node()) != Kind::NamespaceUseClause) continue;
           if (!append_item(clauses.get(), use_clause(member.node(), prefix, ctx))) {
             return Outcome::failure();

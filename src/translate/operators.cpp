@@ -21,7 +21,7 @@ namespace {
 // Comments and error nodes are named, so they never become part of it.
 std::string operator_tokens(TSNode node, const Ctx& ctx) {
   std::string text;
-  for (Children child(node); child.next();) {
+  for (Children child(node, ctx); child.next();) {
     if (!ts_node_is_named(child.node())) text += text_of(child.node(), ctx);
   }
   return text;
@@ -36,7 +36,7 @@ std::string assignment_operator(TSNode node, TSNode left, TSNode right,
   const uint32_t from = ts_node_end_byte(left);
   const uint32_t to = ts_node_start_byte(right);
   std::string text;
-  for (Children child(node); child.next();) {
+  for (Children child(node, ctx); child.next();) {
     const TSNode token = child.node();
     if (ts_node_is_named(token)) continue;
     if (ts_node_start_byte(token) >= from && ts_node_end_byte(token) <= to) {
@@ -57,7 +57,7 @@ Ref binary_node(TSNode node, const Ctx& ctx, Ref left, Ref right) {
   if (op == "|>") {
     return ast::make(NodeClass::Pipe, lineno, std::move(left), std::move(right));
   }
-  return ast::make(NodeClass::BinaryOp, lineno, make_str(lowercase(op)),
+  return ast::make(NodeClass::BinaryOp, lineno, ctx.str(lowercase(op)),
                    std::move(left), std::move(right));
 }
 
@@ -118,7 +118,7 @@ Outcome translate_assignment(TSNode node, Ctx& ctx, uint64_t lineno) {
                      std::move(value), Ref::boolean(false));
   }
   if (!op.ends_with('=')) op += '=';
-  return ast::make(NodeClass::AssignOp, lineno, make_str(op), std::move(target),
+  return ast::make(NodeClass::AssignOp, lineno, ctx.str(op), std::move(target),
                    std::move(value));
 }
 
@@ -142,7 +142,7 @@ Outcome translate_list_literal(TSNode node, Ctx& ctx, uint64_t) {
   // place, or it would read as `list($b)`. A trailing empty slot skips
   // nothing and leaves no item.
   bool slot_taken = false;
-  for (Children child(node); child.next();) {
+  for (Children child(node, ctx); child.next();) {
     const TSNode current = child.node();
     if (!ts_node_is_named(current)) {
       if (text_of(current, ctx) != ",") continue;
@@ -188,8 +188,8 @@ Outcome translate_binary(TSNode node, Ctx& ctx, uint64_t) {
 
 // -$a, !$a, ~$a, +$a -> UnaryOp(operator as written, Variable("$a"))
 Outcome translate_unary(TSNode node, Ctx& ctx, uint64_t lineno) {
-  Children first(node);
-  Ref op = make_str(first.next() ? trim(text_of(first.node(), ctx))
+  Children first(node, ctx);
+  Ref op = ctx.str(first.next() ? trim(text_of(first.node(), ctx))
                                  : std::string_view());
   Ref expr = first_child_or_none(node, ctx);
   return ast::make(NodeClass::UnaryOp, lineno, std::move(op), std::move(expr));
@@ -198,9 +198,9 @@ Outcome translate_unary(TSNode node, Ctx& ctx, uint64_t lineno) {
 // $i++ -> PostIncDecOp("++", Variable("$i"))
 // --$i -> PreIncDecOp("--", Variable("$i"))
 Outcome translate_update(TSNode node, Ctx& ctx, uint64_t lineno) {
-  Children first(node);
+  Children first(node, ctx);
   const bool postfix = first.next() && ts_node_is_named(first.node());
-  Ref op = make_str(operator_tokens(node, ctx));
+  Ref op = ctx.str(operator_tokens(node, ctx));
   Ref expr = first_child_or_none(node, ctx);
   return ast::make(postfix ? NodeClass::PostIncDecOp : NodeClass::PreIncDecOp,
                    lineno, std::move(op), std::move(expr));
@@ -225,7 +225,7 @@ Outcome translate_conditional(TSNode node, Ctx& ctx, uint64_t lineno) {
 // (int) $a, (INTEGER) $a -> Cast("int", Variable("$a"))
 // (real) $a, (float) $a  -> Cast("double", Variable("$a"))
 Outcome translate_cast(TSNode node, Ctx& ctx, uint64_t lineno) {
-  Ref type = make_str(cast_type(node, ctx));
+  Ref type = ctx.str(cast_type(node, ctx));
   Ref expr = child_or_none(last_named_child(node, ctx), ctx);
   return ast::make(NodeClass::Cast, lineno, std::move(type), std::move(expr));
 }

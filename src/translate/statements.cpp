@@ -47,7 +47,7 @@ Outcome translate_continue(TSNode node, Ctx& ctx, uint64_t lineno) {
 Outcome translate_echo(TSNode node, Ctx& ctx, uint64_t lineno) {
   Ref items = Ref::steal(PyList_New(0));
   if (!items) return Outcome::failure();
-  for (Children child(node); child.next_named();) {
+  for (Children child(node, ctx); child.next_named();) {
     const TSNode current = child.node();
     if (ctx.kind(current) == Kind::SequenceExpression) {
       Ref operands = translate_sequence(current, ctx);
@@ -65,7 +65,7 @@ Outcome translate_echo(TSNode node, Ctx& ctx, uint64_t lineno) {
 Outcome translate_global(TSNode node, Ctx& ctx, uint64_t lineno) {
   Ref items = Ref::steal(PyList_New(0));
   if (!items) return Outcome::failure();
-  for (Children child(node); child.next_named();) {
+  for (Children child(node, ctx); child.next_named();) {
     if (lowered_text(child.node(), ctx) == "global") continue;
     if (!append_item(items.get(), translate_with_ctx(child.node(), ctx))) {
       return Outcome::failure();
@@ -86,10 +86,10 @@ Outcome translate_unset(TSNode node, Ctx& ctx, uint64_t lineno) {
 Outcome translate_static(TSNode node, Ctx& ctx, uint64_t lineno) {
   Ref items = Ref::steal(PyList_New(0));
   if (!items) return Outcome::failure();
-  for (Children child(node); child.next_named();) {
+  for (Children child(node, ctx); child.next_named();) {
     const TSNode declaration = child.node();
     if (is_comment(declaration, ctx)) continue;
-    Ref name_text = make_str(field_text(declaration, Field::Name, ctx));
+    Ref name_text = ctx.str(field_text(declaration, Field::Name, ctx));
     Ref initial = field_or_none(declaration, Field::Value, ctx);
     Ref variable = ast::make(NodeClass::StaticVariable, line_of(declaration),
                              std::move(name_text), std::move(initial));
@@ -108,7 +108,7 @@ Outcome translate_block(TSNode node, Ctx& ctx, uint64_t lineno) {
   Ref items = Ref::steal(PyList_New(0));
   if (!items) return Outcome::failure();
   bool short_echo = false;
-  for (Children child(node); child.next_named();) {
+  for (Children child(node, ctx); child.next_named();) {
     const TSNode current = child.node();
     Outcome item = translate_with_ctx(current, ctx);
     if (short_echo && item.has_value()) {
@@ -120,7 +120,7 @@ Outcome translate_block(TSNode node, Ctx& ctx, uint64_t lineno) {
     }
     if (!append_statement(items.get(), item)) return Outcome::failure();
   }
-  return ast::make(NodeClass::Block, lineno, std::move(items));
+  return ast::make(NodeClass::Block, lineno, fitted(std::move(items)));
 }
 
 constexpr HandlerEntry kStatementHandlers[] = {

@@ -163,7 +163,7 @@ class StringWalk {
 void StringWalk::frame_heredoc(TSNode node) {
   TSNode opener{};
   TSNode closer{};
-  for (Children child(node); child.next();) {
+  for (Children child(node, ctx_); child.next();) {
     const Kind kind = ctx_.kind(child.node());
     if (kind == Kind::HeredocStart && ts_node_is_null(opener)) opener = child.node();
     if (kind == Kind::HeredocEnd) closer = child.node();
@@ -194,7 +194,7 @@ void StringWalk::frame_heredoc(TSNode node) {
 // by the child two places on.
 bool StringWalk::walk(TSNode node) {
   std::vector<TSNode> children;
-  for (Children child(node); child.next();) children.push_back(child.node());
+  for (Children child(node, ctx_); child.next();) children.push_back(child.node());
   for (size_t i = 0; i < children.size(); ++i) {
     const TSNode child = children[i];
     switch (ctx_.kind(child)) {
@@ -351,7 +351,7 @@ bool StringWalk::add_part(Ref part) {
 
 bool StringWalk::flush_text() {
   if (!text_) return true;
-  Ref text = make_str(*text_);
+  Ref text = ctx_.str(*text_);
   text_.reset();
   if (!text) return false;
   parts_.push_back(std::move(text));

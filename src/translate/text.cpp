@@ -38,14 +38,14 @@ bool is_white_space(char32_t c) {
          c == 0x2029 || c == 0x202F || c == 0x205F || c == 0x3000;
 }
 
+}  // namespace
+
 bool is_ascii(std::string_view text) {
   for (char c : text) {
     if (static_cast<unsigned char>(c) >= 0x80) return false;
   }
   return true;
 }
-
-}  // namespace
 
 std::string_view source_slice(const Ctx& ctx, uint32_t start, uint32_t end) {
   const std::string_view source = ctx.source();
@@ -57,10 +57,10 @@ std::string_view source_slice(const Ctx& ctx, uint32_t start, uint32_t end) {
   return source.substr(start, end - start);
 }
 
-Ref text_str(TSNode node, const Ctx& ctx) { return make_str(text_of(node, ctx)); }
+Ref text_str(TSNode node, const Ctx& ctx) { return ctx.str(text_of(node, ctx)); }
 
 Ref text_or_empty(TSNode node, const Ctx& ctx) {
-  return ts_node_is_null(node) ? make_str("") : text_str(node, ctx);
+  return ts_node_is_null(node) ? ctx.str("") : text_str(node, ctx);
 }
 
 std::string_view field_text(TSNode node, Field field, const Ctx& ctx) {
@@ -73,7 +73,7 @@ Ref field_text_or_none(TSNode node, Field field, const Ctx& ctx) {
   return ts_node_is_null(child) ? Ref::none() : text_str(child, ctx);
 }
 
-Ref trimmed_str(TSNode node, const Ctx& ctx) { return make_str(trim(text_of(node, ctx))); }
+Ref trimmed_str(TSNode node, const Ctx& ctx) { return ctx.str(trim(text_of(node, ctx))); }
 
 std::string lowered_text(TSNode node, const Ctx& ctx) {
   return lowercase(trim(text_of(node, ctx)));

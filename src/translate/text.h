@@ -56,6 +56,9 @@ std::string_view trim(std::string_view text);
 // Full Unicode lowercasing, as str.lower() does it.
 std::string lowercase(std::string_view text);
 
+// Every byte is below 0x80.
+bool is_ascii(std::string_view text);
+
 // Every character is "A" to "Z" or "_".
 bool is_upper_snake(std::string_view text);
 

@@ -69,7 +69,7 @@ bool process_text_interpolation(TSNode node, Ctx& ctx, PyObject* list,
                                 bool& short_echo) {
   const uint64_t lineno = line_of(node);
   std::optional<uint32_t> end_of_close_tag;
-  for (Children child(node); child.next();) {
+  for (Children child(node, ctx); child.next();) {
     const TSNode current = child.node();
     const Kind kind = ctx.kind(current);
     if (kind == Kind::PhpEndTag) {
@@ -141,7 +141,7 @@ Ref translate_program_children(TSNode node, Ctx& ctx) {
   bool short_echo = false;
   // Only the file's own top level honours `__halt_compiler();`, as in PHP.
   const bool file_level = ctx.kind(node) == Kind::Program;
-  for (Children child(node); child.next();) {
+  for (Children child(node, ctx); child.next();) {
     if (!process_program_child(child.node(), ctx, list.get(), short_echo)) {
       return Ref();
     }

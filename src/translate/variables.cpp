@@ -18,7 +18,7 @@ Outcome dv_translate(TSNode node, Ctx& ctx);
 Ref dollar_name(TSNode name, const Ctx& ctx) {
   std::string text = "$";
   text += text_of(name, ctx);
-  return make_str(text);
+  return ctx.str(text);
 }
 
 // The object operand of an access inside `${...}`; None when it is missing
@@ -69,19 +69,19 @@ Outcome dv_translate(TSNode node, Ctx& ctx) {
       Ref arguments = translate_named_children(ctx.field(node, Field::Arguments), ctx);
       if (!arguments) return Outcome::failure();
       return ast::make(NodeClass::MethodCall, lineno, std::move(object),
-                       make_str(field_text(node, Field::Name, ctx)),
+                       ctx.str(field_text(node, Field::Name, ctx)),
                        std::move(arguments));
     }
     case Kind::MemberAccessExpression: {
       Ref object = dv_operand(ctx.field(node, Field::Object), ctx);
       return ast::make(NodeClass::ObjectProperty, lineno, std::move(object),
-                       make_str(field_text(node, Field::Name, ctx)));
+                       ctx.str(field_text(node, Field::Name, ctx)));
     }
     case Kind::FunctionCallExpression: {
       Ref arguments = translate_named_children(ctx.field(node, Field::Arguments), ctx);
       if (!arguments) return Outcome::failure();
       return ast::make(NodeClass::FunctionCall, lineno,
-                       make_str(field_text(node, Field::Function, ctx)),
+                       ctx.str(field_text(node, Field::Function, ctx)),
                        std::move(arguments));
     }
     case Kind::ClassConstantAccessExpression: {
@@ -100,7 +100,7 @@ Outcome dv_translate(TSNode node, Ctx& ctx) {
         if (!member) return Outcome::failure();
       }
       return ast::make(NodeClass::StaticProperty, lineno,
-                       make_str(field_text(node, Field::Scope, ctx)),
+                       ctx.str(field_text(node, Field::Scope, ctx)),
                        std::move(member));
     }
     default:

@@ -207,3 +207,13 @@ def test_fuzzer_inputs_repeat_by_seed_and_pass_its_checks():
     assert len(set(inputs)) > 100
     for data in inputs:
         assert fuzz.check(zarnu, data.decode("utf-8")) is None
+
+
+def test_fuzzer_only_parses_results_too_big_to_walk():
+    """Each `?:` holds its condition twice, so 28 links make a tree of 2**28
+    paths: comparing or printing it never ends, while parsing stays linear."""
+    fuzz, _ = load_fuzzer()
+    items = zarnu.Zarnu().parse("<?php $a" + " ?: ''" * 28 + ";")
+    assert fuzz.expanded_size(items) > fuzz.MAX_EXPANDED_SIZE
+    assert fuzz.check(zarnu, "<?php $a" + " ?: ''" * 28 + ";") is None
+    assert fuzz.expanded_size(zarnu.Zarnu().parse("<?php $a ?: $b;")) == 8

@@ -36,9 +36,9 @@ TOKENS = [
     b"`", b"=>", b"...", b"&", b"?", b":", b"@", b"fn", b"function", b"class",
     b"match", b"yield", b"static", b"namespace", b"use", b"__halt_compiler();",
 ]
-# Repeated openers past this count reach a known fault in tree-sitter's error
-# recovery (native stack exhaustion, or a parse that cannot be interrupted);
-# the repetition mutation stays below it so a run keeps finding new things.
+# Thousands of repeated openers keep tree-sitter's error recovery busy for
+# seconds to minutes (interruptible, but over the watchdog's limit); the
+# repetition mutation stays below this count so a run keeps finding new things.
 MAX_OPENERS = 2000
 OPENERS = (b"{", b"(", b"[", b'"', b"<<<", b"namespace", b"yield")
 BATCH = 32

@@ -63,9 +63,6 @@ class Hold {
   bool held_;
 };
 
-using TreePtr = std::unique_ptr<TSTree, decltype(&ts_tree_delete)>;
-using ParserPtr = std::unique_ptr<TSParser, decltype(&ts_parser_delete)>;
-
 // The UTF-8 text of a str argument, borrowed from the str (which caches it).
 // False with the argument's error set otherwise.
 bool utf8_argument(PyObject* value, const char* parameter, std::string_view& out) {
@@ -143,7 +140,7 @@ PyObject* parser_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
     if (!bind_tuple_dict(signature, args, kwargs, no_slots)) return nullptr;
     const translate::Grammar* grammar = translate::load_grammar();
     if (!grammar) return nullptr;
-    ParserPtr parser(ts_parser_new(), ts_parser_delete);
+    translate::ParserPtr parser(ts_parser_new(), ts_parser_delete);
     if (!ts_parser_set_language(parser.get(), grammar->language())) {
       raise_incompatible_language(grammar->language());
       return nullptr;
@@ -191,7 +188,7 @@ PyObject* parser_parse(PyObject* obj, PyObject* const* args, Py_ssize_t nargs,
     if (!grammar) return nullptr;
 
     // tree-sitter counts bytes in 32 bits; a longer text has no tree.
-    TreePtr tree(nullptr, ts_tree_delete);
+    translate::TreePtr tree(nullptr, ts_tree_delete);
     ParseProgress progress;
     if (source.size() <= std::numeric_limits<uint32_t>::max()) {
       std::string copy;

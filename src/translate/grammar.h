@@ -11,6 +11,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -68,6 +69,10 @@ class Grammar {
   std::vector<Kind> kinds_;  // indexed by symbol id
   std::array<TSFieldId, kFieldCount> field_ids_{};
 };
+
+// Owners of the tree-sitter objects a parse makes.
+using TreePtr = std::unique_ptr<TSTree, decltype(&ts_tree_delete)>;
+using ParserPtr = std::unique_ptr<TSParser, decltype(&ts_parser_delete)>;
 
 // The grammar takes a NUL byte for the end of the text, where PHP reads it
 // as an ordinary character of a string, a comment or inline text. A parse is

@@ -40,13 +40,15 @@ void Children::start(uint32_t count) {
   if (count_ > kMaxIndexedChildren) cursor_ = cursors_.cursor(level_, parent_);
 }
 
+bool Children::next_by_index(TSNode (*child_at)(TSNode, uint32_t)) {
+  if (index_ >= count_) return false;
+  node_ = child_at(parent_, index_++);
+  return true;
+}
+
 bool Children::next() {
   if (!started_) start(ts_node_child_count(parent_));
-  if (!cursor_) {
-    if (index_ >= count_) return false;
-    node_ = ts_node_child(parent_, index_++);
-    return true;
-  }
+  if (!cursor_) return next_by_index(ts_node_child);
   const bool moved = index_++ == 0 ? ts_tree_cursor_goto_first_child(cursor_)
                                    : ts_tree_cursor_goto_next_sibling(cursor_);
   if (moved) node_ = ts_tree_cursor_current_node(cursor_);
@@ -55,13 +57,9 @@ bool Children::next() {
 
 bool Children::next_named() {
   if (!started_) start(ts_node_named_child_count(parent_));
-  if (!cursor_) {
-    // By index, tree-sitter passes over the tokens between named children
-    // itself.
-    if (index_ >= count_) return false;
-    node_ = ts_node_named_child(parent_, index_++);
-    return true;
-  }
+  // By index, tree-sitter passes over the tokens between named children
+  // itself.
+  if (!cursor_) return next_by_index(ts_node_named_child);
   while (next()) {
     if (ts_node_is_named(node_)) return true;
   }

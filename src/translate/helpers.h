@@ -54,6 +54,8 @@ class Children {
 
   // Takes the way of walking for `count` children (or named children).
   void start(uint32_t count);
+  // The next of the `count_` children that `child_at` reads by index.
+  bool next_by_index(TSNode (*child_at)(TSNode, uint32_t));
 };
 
 // The index-th named child that is not a comment; a null node when there is

@@ -46,9 +46,6 @@ const char* read_pieces(void* payload, uint32_t byte_index, TSPoint,
   return "";
 }
 
-using TreePtr = std::unique_ptr<TSTree, decltype(&ts_tree_delete)>;
-using ParserPtr = std::unique_ptr<TSParser, decltype(&ts_parser_delete)>;
-
 // A stretch of the source and the point where it starts.
 struct Span {
   uint32_t start;

@@ -1,9 +1,9 @@
 """Visitor walk: pre-order, fields in declaration order, children found by
-duck typing, lists looked into one level deep."""
+duck typing, lists looked into at every depth."""
 
 import pytest
 
-from zarnu import Block, Constant, Echo, If, Method, Return, Try, Variable
+from zarnu import Block, Constant, Echo, If, Method, Return, Try, Variable, Zarnu
 from node_classes import ATTRS, Hidden, build, by_class, throw, wrapped_methods
 from php import sample_trees
 
@@ -38,10 +38,32 @@ def test_visitor_result_is_ignored_and_repeats_are_visited():
     assert len(seen) == 5 and seen[1] is seen[3] is shared
 
 
-@pytest.mark.parametrize("field", [[[Echo([])]], (Echo([]),), {"k": Echo([])}])
-def test_only_lists_are_looked_into(field):
+@pytest.mark.parametrize("field, inner", [
+    ([[[Echo([])]]], True), ([[], [1, [Echo([])]]], True),
+    ((Echo([]),), False), ({"k": Echo([])}, False), ([(Echo([]),)], False),
+])
+def test_only_lists_are_looked_into_at_any_depth(field, inner):
     node = Block(field)
-    assert walk(node) == [node]
+    assert walk(node) == ([node, Echo([])] if inner else [node])
+
+
+@pytest.mark.parametrize("source, names", [
+    # a variadic parameter and nested destructuring hold lists in lists
+    ("function f($a, ...$rest) {}", ["$rest"]),
+    ("[$a, [$b, [$c]], $d] = $x;", ["$a", "$b", "$c", "$d", "$x"]),
+    ("list($a, list(, $b)) = $x;", ["$a", "$b", "$x"]),
+])
+def test_variables_in_nested_lists_are_visited(source, names):
+    seen = walk(Zarnu().parse("<?php " + source)[0])
+    assert [n.name for n in seen if isinstance(n, Variable)] == names
+
+
+def test_deeply_nested_lists_raise_recursion_error():
+    value = Echo([])
+    for _ in range(1_000_000):
+        value = [value]
+    with pytest.raises(RecursionError):
+        walk(Block(value))
 
 
 def test_duck_typed_children():
@@ -116,12 +138,12 @@ def test_replaced_method_of_a_nested_class_is_called():
     original = Variable.__dict__["accept"]
     try:
         Variable.accept = lambda self, visitor: calls.append(("mine", self))
-        assert walk(node) == [node, node.nodes[0]] and calls == [("mine", inner)]
+        assert walk(node) == [node, node.nodes[0]] and calls == [("mine", inner)] * 2
         del Variable.accept
         assert walk(node) == [node, node.nodes[0]]
     finally:
         Variable.accept = original
-    assert walk(node) == [node, node.nodes[0], inner]
+    assert walk(node) == [node, node.nodes[0], inner, inner]
 
 
 def test_walked_and_looked_up_methods_agree():

@@ -102,6 +102,64 @@ def test_unclosed_interpolations_do_not_overflow(opener, count, stack):
     assert (child.returncode, child.stdout) == (0, "parsed\n"), child.stderr[-3000:]
 
 
+# Long operator chains, interpolated strings and folded curly offsets are
+# built without recursion, so a thread may parse a tree deeper than its stack
+# can walk. Every walk must then raise RecursionError, whatever the stack
+# size and recursion limit; a crash kills the child.
+WALK_SCRIPT = """
+import sys, threading
+import zarnu
+terms = int(sys.argv[2])
+sources = {
+    "chain": "<?php $x = " + " . ".join(["$a"] * terms) + ";",
+    "interpolations": '<?php "' + "{$a}" * terms + '";',
+    # error recovery makes these slow to parse; 20,000 are deep enough
+    "curly offsets": "<?php $s" + "{0}" * min(terms, 20_000) + ";",
+}
+walks = {
+    "repr": repr,
+    "generic": lambda t: [item.generic(True) for item in t],
+    "==": lambda t: t == parse(sources[name]),
+    "accept": lambda t: [item.accept(lambda n: None) for item in t],
+}
+def parse(source):
+    return zarnu.fixup_curly_offsets(zarnu.Zarnu().parse(source))
+def run():
+    global name
+    for name, source in sources.items():
+        tree = parse(source)
+        for walk, call in walks.items():
+            try:
+                call(tree)
+                print(name, walk, "ok")
+            except RecursionError as error:
+                assert str(error).startswith("maximum recursion depth exceeded"), error
+                print(name, walk, "RecursionError")
+if sys.argv[1] == "main":
+    sys.setrecursionlimit(10**6)
+    run()
+else:
+    threading.stack_size(int(sys.argv[1]))
+    thread = threading.Thread(target=run)
+    thread.start()
+    thread.join()
+"""
+
+
+@pytest.mark.parametrize("stack, terms", [
+    ("main", 200_000), (str(64 * 1024), 2_000), (str(256 * 1024), 2_000),
+    (str(1024 * 1024), 10_000), (str(256 * 1024), 100),
+])
+def test_walks_over_deep_results_do_not_overflow(stack, terms):
+    child = subprocess.run([sys.executable, "-c", WALK_SCRIPT, stack, str(terms)],
+                           capture_output=True, text=True)
+    assert child.returncode == 0, child.stderr[-3000:]
+    outcomes = child.stdout.splitlines()
+    assert len(outcomes) == 12, child.stdout
+    if terms == 100:
+        assert all(line.endswith(" ok") for line in outcomes), child.stdout
+
+
 # Error recovery takes tens of seconds on this text: long enough that a parse
 # which ignored signals would show as a hung test.
 SLOW_RECOVERY = "<?php " + "yield " * 8000 + "namespace a{" * 2000

@@ -37,6 +37,9 @@ def test_one_operand(code, expected):
     ("static $a = 0, $b;", Static([StaticVariable("$a", 0), StaticVariable("$b", None)])),
     # A comment between the variables declares nothing.
     ("static $a, /* c */ $b;", Static([StaticVariable("$a", None), StaticVariable("$b", None)])),
+    # Recovered declarations with no name: empty texts, looked up twice in
+    # the parse's str table (undefined behaviour there once, seen by UBSan).
+    ("static x $a, y $b;", Static([StaticVariable(n, None) for n in ["", "$a", "", "$b"]])),
     # An error region is one nested item of a list statement...
     ("echo 1 2;", Echo([1, [2]])),
 ])

@@ -1,7 +1,7 @@
 // Visitor walk: calls the visitor on the node, then walks the fields in
 // declaration order, pre-order. A value with an `accept` attribute is a node
-// and walks itself; a list is looked into one level deep; anything else is
-// a leaf. Our own nodes are walked directly, without the attribute lookup
+// and walks itself; lists are looked into at every depth, as generic() does;
+// anything else is a leaf. Our own nodes are walked directly, without the attribute lookup
 // and call, while their class still has its own `accept`.
 #include <array>
 #include <memory>
@@ -11,10 +11,13 @@
 #include "ast/slots.h"
 #include "lib/args.h"
 #include "lib/errors.h"
+#include "lib/native_stack.h"
 
 namespace zarnu::ast {
 
 namespace {
+
+constexpr const char* kWhere = " while calling a Python object";
 
 const Signature& accept_signature(size_t cls) {
   static const char* const names[] = {"visitor"};
@@ -34,21 +37,23 @@ int call_accept(PyObject* value, PyObject* visitor) {
 int walk_node(size_t cls, PyObject* node, PyObject* visitor);
 
 // Walks one value: a node of ours natively, any other value with `accept`
-// through it, and a list (when `into_list`) item by item, not deeper.
-int visit(PyObject* value, PyObject* visitor, bool into_list);
+// through it, and a list item by item.
+int visit(PyObject* value, PyObject* visitor);
 
 int visit_list(PyObject* list, PyObject* visitor) {
+  CallDepth depth;
+  if (!depth || !native_stack_enter(kWhere)) return -1;
   Ref hold = Ref::borrow(list);
   const Py_ssize_t start_length = PyList_GET_SIZE(list);
   for (Py_ssize_t i = 0; i < start_length; ++i) {
     Ref item = list_item(list, i);
     if (!item) break;  // the list shrank below i
-    if (visit(item.get(), visitor, false) < 0) return -1;
+    if (visit(item.get(), visitor) < 0) return -1;
   }
   return 0;
 }
 
-int visit(PyObject* value, PyObject* visitor, bool into_list) {
+int visit(PyObject* value, PyObject* visitor) {
   if (is_plain(value)) return 0;
   int cls = native_class(value, WalkMethod::Accept);
   if (cls >= 0) {
@@ -61,19 +66,20 @@ int visit(PyObject* value, PyObject* visitor, bool into_list) {
     if (has < 0) return -1;
     if (has) return call_accept(value, visitor);
   }
-  if (into_list && PyList_Check(value)) return visit_list(value, visitor);
+  if (PyList_Check(value)) return visit_list(value, visitor);
   return 0;
 }
 
 // The visitor on `node`, then its fields; -1 with an exception set.
 int walk_node(size_t cls, PyObject* node, PyObject* visitor) {
+  if (!native_stack_enter(kWhere)) return -1;
   Ref result = Ref::steal(PyObject_CallOneArg(visitor, node));
   if (!result) {
     on_failure();
     return -1;
   }
   for (size_t i = 0; i < describe(cls).nfields; ++i) {
-    if (visit(field(node, i), visitor, true) < 0) return -1;
+    if (visit(field(node, i), visitor) < 0) return -1;
   }
   return 0;
 }

@@ -3,6 +3,7 @@
 #include "ast/node.h"
 #include "ast/slots.h"
 #include "lib/errors.h"
+#include "lib/native_stack.h"
 
 namespace zarnu::ast {
 
@@ -11,6 +12,7 @@ namespace {
 // 1 when equal, 0 when not, -1 with an exception set.
 int nodes_equal(size_t cls, PyObject* self, PyObject* other) {
   if (!is_instance(other, static_cast<NodeClass>(cls))) return 0;
+  if (!native_stack_enter(" in comparison")) return -1;
   // Field comparisons run caller code, which may drop other references.
   Ref hold_self = Ref::borrow(self), hold_other = Ref::borrow(other);
   for (size_t i = 0; i < describe(cls).nfields; ++i) {

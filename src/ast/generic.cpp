@@ -11,6 +11,7 @@
 #include "ast/slots.h"
 #include "lib/args.h"
 #include "lib/errors.h"
+#include "lib/native_stack.h"
 
 namespace zarnu::ast {
 
@@ -140,9 +141,11 @@ Ref node_pair(size_t cls, PyObject* self, Flag flag);
 // Converted form of one value, or NULL with an exception set.
 Ref convert(PyObject* value, Flag flag);
 
+constexpr const char* kWhere = " while calling a Python object";
+
 Ref convert_list(PyObject* list, Flag flag) {
   CallDepth depth;
-  if (!depth) return Ref();
+  if (!depth || !native_stack_enter(kWhere)) return Ref();
   Ref hold = Ref::borrow(list);
   const Py_ssize_t start_length = PyList_GET_SIZE(list);
   Ref out = expect_object(PyList_New(0));
@@ -179,6 +182,7 @@ void store(PyObject* dict, PyObject* key, PyObject* value) {
 
 // (class name, field dict) of a node of class `cls`; new reference or NULL.
 Ref node_pair(size_t cls, PyObject* self, Flag flag) {
+  if (!native_stack_enter(kWhere)) return Ref();
   const ClassDesc& desc = describe(cls);
   const ClassStrs& strs = class_strs(cls);
   Ref dict = expect_object(PyDict_New());

@@ -4,6 +4,7 @@
 #include "ast/node.h"
 #include "ast/slots.h"
 #include "lib/errors.h"
+#include "lib/native_stack.h"
 
 namespace zarnu::ast {
 
@@ -36,6 +37,7 @@ std::string field_text(PyObject* repr) {
 
 PyObject* node_repr(size_t cls, PyObject* self) {
   return guarded<PyObject*>(nullptr, [&]() -> PyObject* {
+    if (!native_stack_enter(" while getting the repr of an object")) return nullptr;
     const ClassDesc& desc = describe(cls);
     Ref hold = Ref::borrow(self);
     std::string out = desc.name;

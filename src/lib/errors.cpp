@@ -203,8 +203,10 @@ PyObject* interned(const char* text) {
 }
 
 Ref make_str(std::string_view text) noexcept {
+  // An empty view may have no data at all; a null pointer means "allocate
+  // uninitialised" to this call.
   return Ref::steal(PyUnicode_FromStringAndSize(
-      text.data(), static_cast<Py_ssize_t>(text.size())));
+      text.empty() ? "" : text.data(), static_cast<Py_ssize_t>(text.size())));
 }
 
 bool lenient_utf8(PyObject* str, std::string& out) {

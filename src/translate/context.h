@@ -16,7 +16,7 @@
 #include <utility>
 
 #include "translate/grammar.h"
-#include "translate/stack_guard.h"
+#include "lib/native_stack.h"
 #include "translate/str_table.h"
 
 namespace zarnu::translate {

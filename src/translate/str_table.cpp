@@ -18,9 +18,10 @@ namespace {
 constexpr size_t kMaxShared = 40;
 constexpr size_t kMinSlots = 64;
 
+// An empty text may come with a null pointer, which memcmp must not see.
 bool holds(PyObject* str, std::string_view text) {
   return static_cast<size_t>(PyUnicode_GET_LENGTH(str)) == text.size() &&
-         std::memcmp(PyUnicode_DATA(str), text.data(), text.size()) == 0;
+         (text.empty() || std::memcmp(PyUnicode_DATA(str), text.data(), text.size()) == 0);
 }
 
 // New ASCII str of `text` without a decoding pass; NULL with MemoryError.

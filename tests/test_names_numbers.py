@@ -4,6 +4,7 @@ the oracle for literal values and file magic constants."""
 
 import math
 import os
+import random
 import re
 import shutil
 import subprocess
@@ -149,18 +150,29 @@ def test_file_and_directory(filename, file_value, dir_value):
     ("0o17", 15), ("0O17", 15), ("017", 15), ("0_7", 7), ("0123_456", 0o123456),
     ("1_000_000", 1000000),
     ("9223372036854775807", 2**63 - 1),
-    ("0x7FFF_FFFF_FFFF_FFFF", 2**63 - 1),
-    ("0b" + "1" * 63, 2**63 - 1),
-    ("0777777777777777777777", 2**63 - 1),
+    ("0x7FFF_FFFF_FFFF_FFFF", 2**63 - 1), ("0x007FFFFFFFFFFFFFFF", 2**63 - 1),
+    ("0b" + "1" * 63, 2**63 - 1), ("0b000" + "1" * 63, 2**63 - 1),
+    ("0777777777777777777777", 2**63 - 1), ("0o777777777777777777777", 2**63 - 1),
     # Past the signed 64-bit range: the float of the value, as in PHP.
     ("9223372036854775808", 2.0**63),
     ("18446744073709551617", 2.0**64),
     ("0x8000000000000000", 2.0**63),
     ("0xFFFFFFFFFFFFFFFF", 2.0**64),
-    ("0b1" + "0" * 64, 2.0**64),
-    ("0b" + "1" * 65, float(2**65 - 1)),
     ("0o2000000000000000000000", 2.0**64),
     ("01000000000000000000000", 2.0**63),
+    # PHP builds hex, octal and binary ones digit by digit, rounding at each
+    # step, which can land a few units below the correctly rounded value.
+    ("0b" + "1" * 64, 1.844674407370955e+19),
+    ("0B" + "1" * 68, 2.951479051793528e+20),
+    ("0b1" + "0" * 62 + "1", 9.223372036854775e+18),
+    ("0b1" + "0" * 64, 1.844674407370955e+19),
+    ("0b00_" + "1" * 64, 1.844674407370955e+19),
+    ("0x3b7ea6d5547ae966193", 1.7559745865641479e+22),
+    ("0XFFFFFFFFFFFFFFFFF", 2.9514790517935283e+20),
+    ("0o1512037603054730754613731", 7.766651320824651e+21),
+    ("0o0_1512037603054730754613731", 7.766651320824651e+21),
+    ("01512037603054730754613731", 7.766651320824651e+21),
+    ("0777777777777777777777777", 4.722366482869645e+21),
     ("9" * 400, math.inf),
     ("0x" + "F" * 300, math.inf),
     # Floats.
@@ -184,9 +196,6 @@ LITERALS = [
 
 @needs_php
 def test_literal_values_agree_with_php():
-    # No binary literal past 64 bits, and not every octal one: PHP rounds
-    # those digit by digit, while the value here is the correctly rounded
-    # float of the literal.
     program = "foreach ([" + ", ".join(LITERALS) + "] as $v) { var_export($v); echo \"\\n\"; }"
     output = run_php("-r", program).split()
     for literal, text in zip(LITERALS, output, strict=True):
@@ -203,3 +212,36 @@ def test_file_magic_agrees_with_php(tmp_path):
     output = run_php(str(path)).splitlines()
     magic = list(find(Zarnu().parse(source, str(path)), MagicConstant))
     assert [m.value for m in magic] == [output[0], output[1], int(output[2])]
+
+
+def random_wide_literals(seed=2024, count=300):
+    """Hex, 0o octal, leading-0 octal and binary literals of 64 to 80 bits,
+    some in capitals, with leading zeros or with separators."""
+    rng = random.Random(seed)
+    forms = [("0x", "x"), ("0o", "o"), ("0", "o"), ("0b", "b")]
+    literals = []
+    for prefix, spec in forms:
+        for _ in range(count):
+            bits = rng.randint(64, 80)
+            digits = format(rng.getrandbits(bits) | 1 << (bits - 1), spec)
+            if rng.random() < 0.5:
+                digits = digits.upper()
+            if rng.random() < 0.3:
+                digits = "0" * rng.randint(1, 3) + digits
+            if rng.random() < 0.3:
+                cuts = sorted(rng.sample(range(1, len(digits)), 3))
+                digits = "_".join(digits[i:j] for i, j in zip([0, *cuts], [*cuts, None]))
+            literals.append(prefix + digits)
+    return literals
+
+
+@needs_php
+def test_wide_literals_agree_with_php(tmp_path):
+    literals = random_wide_literals()
+    script = tmp_path / "wide.php"
+    script.write_text("<?php\n" + "".join(
+        f'var_export({literal}); echo "\\n";\n' for literal in literals))
+    output = run_php(str(script)).split()
+    values = Zarnu().parse("<?php\n" + ";\n".join(literals) + ";")
+    for literal, text, value in zip(literals, output, values, strict=True):
+        assert repr(value) == repr(float(text)), literal

@@ -45,16 +45,10 @@ Reading read_int64(std::string_view text, int base, int64_t& out) {
   return Reading::Value;
 }
 
-// The value of digits that read_int64 found too large, rounded to the
-// nearest double (infinite past the double range).
-double overflowed_value(const std::string& text, int base) {
-  double value = 0.0;
-  if (base == 10) {
-    value = PyOS_string_to_double(text.c_str(), nullptr, nullptr);
-  } else {
-    Ref number = Ref::steal(PyLong_FromString(text.c_str(), nullptr, base));
-    if (number) value = PyLong_AsDouble(number.get());
-  }
+// The value of decimal digits that read_int64 found too large, rounded to
+// the nearest double (infinite past the double range), as PHP's strtod.
+double overflowed_decimal(const std::string& text) {
+  double value = PyOS_string_to_double(text.c_str(), nullptr, nullptr);
   if (PyErr_Occurred()) {
     const bool too_large = PyErr_ExceptionMatches(PyExc_OverflowError);
     PyErr_Clear();
@@ -62,6 +56,27 @@ double overflowed_value(const std::string& text, int base) {
     value = too_large ? (negative ? -HUGE_VAL : HUGE_VAL) : 0.0;
   }
   return value;
+}
+
+// PHP builds the float of a hex, octal or binary literal too large for an
+// int one digit at a time, rounding at every step, so the last places can
+// differ from the correctly rounded value. An octal or binary digit goes in
+// as its character code, the code of '0' coming off after, as in PHP's
+// `value * base + c - '0'`: two roundings per digit. The product is exact
+// (a power of two), so a fused multiply-add could not change a sum.
+double overflowed_digits(std::string_view text, int base) {
+  const bool negative = text[0] == '-';
+  if (text[0] == '-' || text[0] == '+') text.remove_prefix(1);
+  double value = 0.0;
+  for (char c : text) {
+    if (base == 16) {
+      value = value * 16 + digit_value(c);
+    } else {
+      value = value * base + c;
+      value -= '0';
+    }
+  }
+  return negative ? -value : value;
 }
 
 // Reads `text` in `base`: an int, the float of a value too large for one, or
@@ -72,7 +87,8 @@ Ref read_in_base(const std::string& text, int base) {
     case Reading::Value:
       return Ref::steal(PyLong_FromLongLong(value));
     case Reading::Overflow:
-      return Ref::steal(PyFloat_FromDouble(overflowed_value(text, base)));
+      return Ref::steal(PyFloat_FromDouble(
+          base == 10 ? overflowed_decimal(text) : overflowed_digits(text, base)));
     case Reading::Invalid:
       break;
   }

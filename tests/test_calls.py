@@ -148,3 +148,17 @@ def test_line_numbers():
 ])
 def test_with_string_arguments(code, expected):
     assert expression(code) == expected
+
+
+# The grammar reads a class name that is also a cast type as the cast keyword
+# at the start of an argument; such a name must come out as any other does.
+@pytest.mark.parametrize("template", [
+    "f({}::A);", "f(1, {}::$a);", "f({} ::A, x: {}::class);", "new X({}\\Y::B + 1);",
+    "$o->m({}::m(), ...{}::$b);", "#[A({}::A)] function g() {}",
+    '$s = "{{$f({}::A)}}";', "<<<E\n{{$f({}::A)}}\nE;",
+])
+@pytest.mark.parametrize("name", ["Binary", "integer", "STRING", "Real", "unset", "Bool"])
+def test_class_names_that_are_cast_types(template, name):
+    parser = Zarnu()
+    like = repr(parser.parse("<?php " + template.format("Xyz", "Xyz")))
+    assert repr(parser.parse("<?php " + template.format(name, name))) == like.replace("Xyz", name)

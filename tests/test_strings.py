@@ -202,3 +202,21 @@ def test_numeric_escapes_give_characters(code, expected):
 ])
 def test_access_in_strings(code, expected):
     assert value(code) == expected
+
+
+# Code may follow a closing label on its line (PHP 7.3+); none of it may be
+# lost or read as string text.
+@pytest.mark.parametrize("code, expected", [
+    ("$a = <<<'E'\nx\nE . 'y';\n$b = 2;\n",
+     "[Assignment(Variable('$a'), BinaryOp('.', 'x', 'y'), False), "
+     "Assignment(Variable('$b'), 2, False)]"),
+    ("$a = <<<EOT\nb\nEOT . 'x';\n$c = 1;\n$d = <<<EOT\nEOT;\n",
+     "[Assignment(Variable('$a'), BinaryOp('.', 'b', 'x'), False), "
+     "Assignment(Variable('$c'), 1, False), Assignment(Variable('$d'), '', False)]"),
+    ("foreach (<<<'E'\nx\nE as $v) { f($v); }\n$b = 2;\n",
+     "[Foreach('x', None, ForeachVariable(Variable('$v'), False), "
+     "Block([FunctionCall('f', [Parameter(Variable('$v'), False)])])), "
+     "Assignment(Variable('$b'), 2, False)]"),
+])
+def test_code_after_a_closing_label(code, expected):
+    assert repr(Zarnu().parse("<?php\n" + code)) == expected

@@ -81,12 +81,10 @@ bool utf8_argument(PyObject* value, const char* parameter, std::string_view& out
   return true;
 }
 
-// The text tree-sitter is to read: `source` itself, or when it holds a NUL
-// the copy that stands in for it, kept in `copy`.
+// The text tree-sitter is to read: `source` itself, or the copy that stands
+// in for it, kept in `copy`.
 std::string_view parse_text(std::string_view source, std::string& copy) {
-  if (!std::memchr(source.data(), '\0', source.size())) return source;
-  copy = translate::with_nul_stand_ins(source);
-  return copy;
+  return translate::with_stand_ins(source, copy) ? std::string_view(copy) : source;
 }
 
 // tree-sitter's read callback: the rest of the text in one chunk.

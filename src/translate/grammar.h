@@ -74,19 +74,25 @@ class Grammar {
 using TreePtr = std::unique_ptr<TSTree, decltype(&ts_tree_delete)>;
 using ParserPtr = std::unique_ptr<TSParser, decltype(&ts_parser_delete)>;
 
+// The text a parse reads differs from the source in a few bytes that the
+// grammar would misread; the translation cuts its texts from the original,
+// at the same offsets, so the two have the same length.
+//
 // The grammar takes a NUL byte for the end of the text, where PHP reads it
-// as an ordinary character of a string, a comment or inline text. A parse is
-// given the text with each NUL replaced by this byte, which the grammar reads
-// as an ordinary character in all of those, the heredoc scanner included;
-// the translation cuts its texts from the original, at the same offsets.
+// as an ordinary character of a string, a comment or inline text. A parse
+// reads each NUL as this byte, which the grammar reads as an ordinary
+// character in all of those, the heredoc scanner included.
 inline constexpr char kNulStandIn = '\x01';
 
-// `text` as a parse is to read it.
-inline std::string with_nul_stand_ins(std::string_view text) {
-  std::string copy(text);
-  std::replace(copy.begin(), copy.end(), '\0', kNulStandIn);
-  return copy;
-}
+// The grammar lexes a class name that is also a cast type ("Binary",
+// "Integer", ...) as the cast keyword at the start of an argument, so
+// `f(Binary::A)` or `f(Integer\X::B)` would lose the name. A parse reads
+// such a name, followed by "::" or "\", as a plain name of the same length.
+inline constexpr char kNameStandIn = 'Z';
+
+// Fills `out` with `text` as a parse is to read it and returns true, or
+// returns false when that is `text` itself.
+bool with_stand_ins(std::string_view text, std::string& out);
 
 // The grammar, loaded from the tree_sitter_php package on the first success
 // in the process and kept from then on. Borrowed. Returns NULL with the

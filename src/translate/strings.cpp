@@ -78,7 +78,10 @@ TreePtr reparse_line(TSNode heredoc, uint32_t opener_end, Span line, Span closer
       {end_point, {end_point.row, end_point.column + 1}, end, end + 1},
   };
   const auto copy = [&](uint32_t from, uint32_t to) {
-    return Piece{from, with_nul_stand_ins(source.substr(from, to - from))};
+    const std::string_view text = source.substr(from, to - from);
+    Piece piece{from, {}};
+    if (!with_stand_ins(text, piece.text)) piece.text.assign(text);
+    return piece;
   };
   std::vector<Piece> pieces{
       {start - 2, "<?"},       copy(start, opener_end), copy(line.start, line.end),

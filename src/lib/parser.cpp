@@ -8,6 +8,10 @@
 
 #include <tree_sitter/api.h>
 
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
+
 #include <atomic>
 #include <cstdint>
 #include <cstring>
@@ -130,6 +134,30 @@ void raise_incompatible_language(const TSLanguage* language) {
                TREE_SITTER_LANGUAGE_VERSION);
 }
 
+// The core frees its syntax tree at the end of a parse, under the objects the
+// translation has just allocated, so the C allocator cannot shrink its heap
+// and keeps the tree's pages: a long-running process would hold the
+// high-water mark of its largest file (tens of bytes per source byte) for
+// good. glibc's malloc_trim gives back the free pages anywhere in the heap.
+// It walks the freed chunks (work that freeing the result would otherwise
+// do) and the next parse faults its pages in afresh, so only large parses
+// pay for it; below this size, what the allocator keeps is modest and the
+// next parse reuses it.
+#if defined(__GLIBC__)
+constexpr size_t kTrimAfterSourceBytes = 512 * 1024;
+
+void trim_heap_after_parse(size_t source_bytes) {
+  if (source_bytes < kTrimAfterSourceBytes) return;
+  // The trim touches no interpreter state: other threads need not wait.
+  Py_BEGIN_ALLOW_THREADS
+  malloc_trim(0);
+  Py_END_ALLOW_THREADS
+}
+#else
+// Other C libraries have no such call; their allocators keep what they keep.
+void trim_heap_after_parse(size_t) {}
+#endif
+
 // Zarnu(): new reference, or NULL with the exception set.
 PyObject* parser_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
   return guarded<PyObject*>(nullptr, [&]() -> PyObject* {
@@ -162,7 +190,9 @@ void parser_dealloc(PyObject* obj) {
 // Zarnu.parse(code, filename=None): new list, or NULL with the exception set.
 PyObject* parser_parse(PyObject* obj, PyObject* const* args, Py_ssize_t nargs,
                        PyObject* kwnames) {
-  return guarded<PyObject*>(nullptr, [&]() -> PyObject* {
+  // Set once a parse has started, failed or not: its memory is freed either way.
+  size_t parsed_bytes = 0;
+  PyObject* result = guarded<PyObject*>(nullptr, [&]() -> PyObject* {
     static const char* const names[] = {"code", "filename"};
     static const Signature signature{"Zarnu.parse()", names, 1};
     PyObject* slots[2];
@@ -189,6 +219,7 @@ PyObject* parser_parse(PyObject* obj, PyObject* const* args, Py_ssize_t nargs,
     translate::TreePtr tree(nullptr, ts_tree_delete);
     ParseProgress progress;
     if (source.size() <= std::numeric_limits<uint32_t>::max()) {
+      parsed_bytes = source.size();
       std::string copy;
       std::string_view parsed = parse_text(source, copy);
       const TSInput input{&parsed, read_source, TSInputEncodingUTF8, nullptr};
@@ -208,6 +239,9 @@ PyObject* parser_parse(PyObject* obj, PyObject* const* args, Py_ssize_t nargs,
                                      source, std::move(filename))
         .release();
   });
+  // After the object is released, so the trim does not keep it busy.
+  trim_heap_after_parse(parsed_bytes);
+  return result;
 }
 
 PyMethodDef parser_methods[] = {

@@ -5,10 +5,12 @@ it never takes the interpreter down, and the parser stays usable."""
 import importlib.util
 import pathlib
 import random
+import re
 import signal
 import subprocess
 import sys
 import threading
+import types
 
 import pytest
 
@@ -217,3 +219,52 @@ def test_fuzzer_only_parses_results_too_big_to_walk():
     assert fuzz.expanded_size(items) > fuzz.MAX_EXPANDED_SIZE
     assert fuzz.check(zarnu, "<?php $a" + " ?: ''" * 28 + ";") is None
     assert fuzz.expanded_size(zarnu.Zarnu().parse("<?php $a ?: $b;")) == 8
+
+
+class OffMainThread(BaseException):
+    """Stands in for PanicException, which derives from BaseException too."""
+
+
+@pytest.mark.parametrize("error, last_line", [
+    (ValueError("bad"), "ValueError: bad"),
+    (OffMainThread(), "test_robustness.OffMainThread"),
+    (RecursionError(), None),
+    (MemoryError(), None),
+])
+def test_fuzzer_reports_the_small_stack_like_the_main_thread(error, last_line):
+    """What the parse raises on the small stack's thread comes back to the
+    main thread, where RecursionError and MemoryError pass and anything else
+    is a failure, reported by its last line as a main-thread one would be."""
+    fuzz, _ = load_fuzzer()
+
+    class Parser:
+        def parse(self, text):
+            if threading.current_thread() is not threading.main_thread():
+                raise error
+            return [text]
+
+    small = fuzz.SmallStack()
+    assert threading.stack_size() == 0  # other threads keep the default
+    fake = types.SimpleNamespace(Zarnu=Parser, fixup_curly_offsets=list)
+    problem = fuzz.check(fake, "<?php", small)
+    if last_line is None:
+        assert problem is None
+    else:
+        assert problem.startswith("on a thread with a 256 KiB stack")
+        assert problem.rstrip().splitlines()[-1] == last_line
+    assert fuzz.check(zarnu, '<?php echo $s{0} . "{$a}";', small) is None
+    deep = [Variable("$a")]
+    for _ in range(5000):  # a generator per level would overflow the thread
+        deep = [deep]
+    assert small.call(lambda: list(fuzz.nodes_in(deep))) == [Variable("$a")]
+
+
+def test_fuzzer_nests_openers_shallow_and_deep_within_the_cap():
+    fuzz, seeds = load_fuzzer()
+    mutator = fuzz.Mutator(3, seeds, 100_000)
+    depths = []
+    for _ in range(300):
+        runs = re.findall(rb"(?:-?\(|\[|\{\$)+", mutator.unterminated(b"<?php\n"))
+        depths.append(max(sum(map(run.count, (b"(", b"[", b"{"))) for run in runs))
+    assert max(depths) <= fuzz.MAX_OPENERS
+    assert min(depths) < 10 and sum(depth > 1000 for depth in depths) > 30

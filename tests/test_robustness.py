@@ -268,3 +268,16 @@ def test_fuzzer_nests_openers_shallow_and_deep_within_the_cap():
         depths.append(max(sum(map(run.count, (b"(", b"[", b"{"))) for run in runs))
     assert max(depths) <= fuzz.MAX_OPENERS
     assert min(depths) < 10 and sum(depth > 1000 for depth in depths) > 30
+
+
+@pytest.mark.parametrize("top", ["__interceptor_strlen ../sanitizer_common.inc:387",
+                                 "PyUnicode_New Objects/unicodeobject.c:1425"])
+def test_fuzzer_reports_a_stack_overflow_by_its_recursion(top):
+    """Whichever frame runs out, one recursion is one report."""
+    fuzz, _ = load_fuzzer()
+    frames = [f"    #0 0x1 in {top}", f"    #1 0x2 in f {fuzz.ROOT}/src/ast/node_type.cpp:9"]
+    frames += [f"    #{i} 0x3 in g {fuzz.ROOT}/src/ast/repr.cpp:{i}" for i in range(2, 9)]
+    log = "\n".join(frames + [f"SUMMARY: AddressSanitizer: stack-overflow {top}"])
+    assert fuzz.crash_signature("signal 6", log) == "stack-overflow in src/ast/repr.cpp"
+    assert fuzz.crash_signature("signal 6", "SUMMARY: UndefinedBehaviorSanitizer: x") \
+        == "SUMMARY: UndefinedBehaviorSanitizer: x"

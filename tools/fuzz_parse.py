@@ -14,6 +14,7 @@ output directory with a one-line command that reproduces it.
 """
 
 import argparse
+import collections
 import glob
 import hashlib
 import operator
@@ -573,13 +574,15 @@ class Fuzzer:
 def crash_signature(what, log):
     """The sanitizer's summary line, so one fault is reported once. A stack
     overflow's summary names whichever frame ran out, often one of the
-    sanitizer's; the first frame in this tree's sources is what repeats."""
+    sanitizer's; the source file of this tree that most of its frames are in
+    is the recursion, and what repeats."""
     for line in log.splitlines():
         if line.startswith("SUMMARY:") and "stack-overflow" in line:
-            frame = re.search(r"^ +#\d+ 0x[0-9a-f]+ in .* (%s/\S+):\d+" % re.escape(ROOT),
-                              log, re.MULTILINE)
-            if frame:
-                return "stack-overflow in " + os.path.relpath(frame.group(1), ROOT)
+            frames = re.findall(r"^ +#\d+ 0x[0-9a-f]+ in .* (%s/\S+):\d+" % re.escape(ROOT),
+                                log[:log.index(line)], re.MULTILINE)
+            if frames:
+                recursion = collections.Counter(frames).most_common(1)[0][0]
+                return "stack-overflow in " + os.path.relpath(recursion, ROOT)
         if line.startswith("SUMMARY:") or "panicked at" in line:
             return line
     return what

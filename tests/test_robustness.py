@@ -5,10 +5,12 @@ it never takes the interpreter down, and the parser stays usable."""
 import importlib.util
 import pathlib
 import random
+import re
 import signal
 import subprocess
 import sys
 import threading
+import types
 
 import pytest
 
@@ -292,3 +294,65 @@ def test_fuzzer_only_parses_results_too_big_to_walk():
     assert fuzz.expanded_size(items) > fuzz.MAX_EXPANDED_SIZE
     assert fuzz.check(zarnu, "<?php $a" + " ?: ''" * 28 + ";") is None
     assert fuzz.expanded_size(zarnu.Zarnu().parse("<?php $a ?: $b;")) == 8
+
+
+class OffMainThread(BaseException):
+    """Stands in for PanicException, which derives from BaseException too."""
+
+
+@pytest.mark.parametrize("error, last_line", [
+    (ValueError("bad"), "ValueError: bad"),
+    (OffMainThread(), "test_robustness.OffMainThread"),
+    (RecursionError(), None),
+    (MemoryError(), None),
+])
+def test_fuzzer_reports_the_small_stack_like_the_main_thread(error, last_line):
+    """What the parse raises on the small stack's thread comes back to the
+    main thread, where RecursionError and MemoryError pass and anything else
+    is a failure, reported by its last line as a main-thread one would be."""
+    fuzz, _ = load_fuzzer()
+
+    class Parser:
+        def parse(self, text):
+            if threading.current_thread() is not threading.main_thread():
+                raise error
+            return [text]
+
+    small = fuzz.SmallStack()
+    assert threading.stack_size() == 0  # other threads keep the default
+    fake = types.SimpleNamespace(Zarnu=Parser, fixup_curly_offsets=list)
+    problem = fuzz.check(fake, "<?php", small)
+    if last_line is None:
+        assert problem is None
+    else:
+        assert problem.startswith("on a thread with a 256 KiB stack")
+        assert problem.rstrip().splitlines()[-1] == last_line
+    assert fuzz.check(zarnu, '<?php echo $s{0} . "{$a}";', small) is None
+    deep = [Variable("$a")]
+    for _ in range(5000):  # a generator per level would overflow the thread
+        deep = [deep]
+    assert small.call(lambda: list(fuzz.nodes_in(deep))) == [Variable("$a")]
+
+
+def test_fuzzer_nests_openers_shallow_and_deep_within_the_cap():
+    fuzz, seeds = load_fuzzer()
+    mutator = fuzz.Mutator(3, seeds, 100_000)
+    depths = []
+    for _ in range(300):
+        runs = re.findall(rb"(?:-?\(|\[|\{\$)+", mutator.unterminated(b"<?php\n"))
+        depths.append(max(sum(map(run.count, (b"(", b"[", b"{"))) for run in runs))
+    assert max(depths) <= fuzz.MAX_OPENERS
+    assert min(depths) < 10 and sum(depth > 1000 for depth in depths) > 30
+
+
+@pytest.mark.parametrize("top", ["__interceptor_strlen ../sanitizer_common.inc:387",
+                                 "PyUnicode_New Objects/unicodeobject.c:1425"])
+def test_fuzzer_reports_a_stack_overflow_by_its_recursion(top):
+    """Whichever frame runs out, one recursion is one report."""
+    fuzz, _ = load_fuzzer()
+    frames = [f"    #0 0x1 in {top}", f"    #1 0x2 in f {fuzz.ROOT}/src/ast/node_type.cpp:9"]
+    frames += [f"    #{i} 0x3 in g {fuzz.ROOT}/src/ast/repr.cpp:{i}" for i in range(2, 9)]
+    log = "\n".join(frames + [f"SUMMARY: AddressSanitizer: stack-overflow {top}"])
+    assert fuzz.crash_signature("signal 6", log) == "stack-overflow in src/ast/repr.cpp"
+    assert fuzz.crash_signature("signal 6", "SUMMARY: UndefinedBehaviorSanitizer: x") \
+        == "SUMMARY: UndefinedBehaviorSanitizer: x"

@@ -6,22 +6,29 @@
 
 The parent process mutates real PHP and feeds it in batches to a worker
 process (the same script with --worker, run by the chosen interpreter under
-ASan/UBSan). A worker that dies, an input slower than the watchdog allows, or
-a Python exception other than RecursionError/MemoryError is written to the
+ASan/UBSan). The worker checks each input twice: on its main thread, and on
+a thread with a 256 KiB stack, where recursion that the main thread's 8 MiB
+hides runs out. A worker that dies, an input slower than the watchdog allows,
+or a Python exception other than RecursionError/MemoryError is written to the
 output directory with a one-line command that reproduces it.
 """
 
 import argparse
+import collections
 import glob
 import hashlib
+import operator
 import os
+import queue
 import random
+import re
 import select
 import shutil
 import struct
 import subprocess
 import sys
 import tempfile
+import threading
 import time
 import traceback
 
@@ -38,9 +45,15 @@ TOKENS = [
 ]
 # Thousands of repeated openers keep tree-sitter's error recovery busy for
 # seconds to minutes (interruptible, but over the watchdog's limit); the
-# repetition mutation stays below this count so a run keeps finding new things.
+# repeating mutations stay below this count so a run keeps finding new things.
 MAX_OPENERS = 2000
 OPENERS = (b"{", b"(", b"[", b'"', b"<<<", b"namespace", b"yield")
+# A heredoc or string left open, then one opener many times over: the shapes
+# that drove tree-sitter's stack merging, and the interpolations nested in
+# the string, deep enough to exhaust a small stack.
+UNTERMINATED = (b'"', b"`", b"<<<E\n", b"<<<E\n,\n", b"[<<<H\np\nH];<<<E\n,\n")
+NESTING = (b"(", b"[", b"-(", b"{$")
+AFTER_NESTING = (b"", b"$z", b"$z;", b'"', b"\nE;\n")
 BATCH = 32
 
 
@@ -53,13 +66,14 @@ def worker(directory):
     protocol = os.fdopen(os.dup(1), "w", buffering=1)
     os.dup2(2, 1)  # stray prints must not corrupt the protocol
     current = os.path.join(directory, "current.php")
+    small_stack = SmallStack()
     for line in sys.stdin:
         with open(line.rstrip("\n"), "rb") as f:
             inputs = read_batch(f)
         for data in inputs:
             with open(current, "wb") as f:
                 f.write(data)
-            problem = check(zarnu, data.decode("utf-8", "replace"))
+            problem = check(zarnu, data.decode("utf-8", "replace"), small_stack)
             protocol.write("ok\n" if problem is None else "fail " + problem.encode(
                 "unicode_escape").decode("ascii") + "\n")
 
@@ -70,8 +84,10 @@ def atheris_worker(args, seed):
     import atheris
     import zarnu
 
+    small_stack = SmallStack()
+
     def one_input(data):
-        problem = check(zarnu, data.decode("utf-8", "replace"))
+        problem = check(zarnu, data.decode("utf-8", "replace"), small_stack)
         if problem is not None:
             raise AssertionError(problem)
 
@@ -95,33 +111,94 @@ def atheris_worker(args, seed):
     atheris.Fuzz()
 
 
-def check(zarnu, text):
-    """None when the text passes; otherwise what went wrong."""
+def check(zarnu, text, small_stack=None):
+    """None when the text passes; otherwise what went wrong. With a
+    SmallStack, the text is parsed and walked on its thread as well."""
+    shared = {}
+    problem = failure(lambda: use(zarnu, text, shared))
+    if problem is None and small_stack is not None:
+        problem = failure(lambda: small_stack.call(use, zarnu, text, shared))
+        if problem is not None:
+            problem = f"on a thread with a {SmallStack.SIZE // 1024} KiB stack:\n{problem}"
+    return problem
+
+
+def failure(attempt):
+    """What went wrong in attempt(), or None; running out of stack or memory
+    is an answer the parser may give."""
     try:
-        first = zarnu.Zarnu().parse(text)
-        second = zarnu.Zarnu().parse(text)
-        if expanded_size(first) > MAX_EXPANDED_SIZE:
-            zarnu.fixup_curly_offsets(first)
-            return None
-        if first != second:
-            return "two parses of the same text differ"
-        repr(first)
-        visits = [0]
-
-        def count(node):
-            visits[0] += 1
-
-        for item in nodes_in(first):
-            item.generic(True)
-            item.accept(count)
-        zarnu.fixup_curly_offsets(first)
+        return attempt()
     except (RecursionError, MemoryError):
         return None
     except KeyboardInterrupt:
         raise
     except BaseException:  # PanicException derives from BaseException
         return traceback.format_exc()
+
+
+def use(zarnu, text, shared):
+    """Parses the text and uses the result every way a caller might. The first
+    call (main thread) leaves its second parse and the result's size in
+    `shared`; the second (small stack) parses once and compares against that
+    parse, made on another thread."""
+    mine = zarnu.Zarnu().parse(text)
+    other = shared.get("parse")
+    if other is None:
+        other = zarnu.Zarnu().parse(text)
+        shared["big"] = expanded_size(mine) > MAX_EXPANDED_SIZE
+        shared["parse"] = other
+    if shared["big"]:
+        zarnu.fixup_curly_offsets(mine)
+        return None
+    if mine != other:
+        return "two parses of the same text differ"
+    repr(mine)
+    visits = [0]
+
+    def count(node):
+        visits[0] += 1
+
+    for item in nodes_in(mine):
+        item.generic(True)
+        item.accept(count)
+    zarnu.fixup_curly_offsets(mine)
     return None
+
+
+class SmallStack:
+    """One thread with a 256 KiB stack that runs the calls handed to it.
+    Callers' threads often have stacks this small (some C libraries default
+    to less), and ASan makes native frames several times larger still, so
+    recursion that the main thread's 8 MiB never notices runs out here; it
+    must end in RecursionError, as it does there, not in a crash."""
+
+    SIZE = 256 * 1024
+
+    def __init__(self):
+        self.calls = queue.SimpleQueue()
+        self.results = queue.SimpleQueue()
+        previous = threading.stack_size(self.SIZE)
+        try:
+            threading.Thread(target=self.serve, name="small-stack", daemon=True).start()
+        finally:
+            threading.stack_size(previous)
+
+    def serve(self):
+        while True:
+            function, args = self.calls.get()
+            try:
+                self.results.put((True, function(*args)))
+            except BaseException as error:
+                self.results.put((False, error))
+
+    def call(self, function, *args):
+        """function(*args) on the thread; what it raises is raised here, with
+        the thread's frames in its traceback."""
+        self.calls.put((function, args))
+        returned, value = self.results.get()
+        if not returned:
+            raise value
+        return value
 
 
 # `$a ?: $b` holds its condition twice (the second a copy sharing the
@@ -131,42 +208,57 @@ def check(zarnu, text):
 MAX_EXPANDED_SIZE = 1_000_000
 
 
-def expanded_size(items):
-    """How many values a full walk of `items` visits, counted without one."""
-    sizes = {}
-    stack = [(items, False)]
+def expanded_size(items, limit=MAX_EXPANDED_SIZE):
+    """How many values a full walk of `items` visits, counted without one;
+    the count stops once it is over `limit`, so counting costs no more than
+    a walk of that size."""
+    count = 1
+    stack = [items]
     while stack:
-        value, children_done = stack.pop()
-        key = id(value)
-        if key in sizes and not children_done:
-            continue
-        children = list(children_of(value))
-        if not children_done:
-            sizes[key] = 1  # a cycle through a list counts once
-            stack.append((value, True))
-            stack.extend((child, False) for child in children)
+        value = stack.pop()
+        if type(value) is list:
+            children = value
         else:
-            sizes[key] = 1 + sum(sizes.get(id(child), 1) for child in children)
-    return sizes[id(items)]
+            cls = type(value)
+            get = _getters[cls] if cls in _getters else fields_of(cls)
+            children = get(value) if get else ()
+        count += len(children)
+        if count > limit:
+            break
+        stack.extend(children)
+    return count
 
 
-def children_of(value):
-    if isinstance(value, list):
-        return value
-    names = getattr(type(value), "fields", None)
-    if not isinstance(names, list):
-        return ()
-    # `fields` names generic's keys; the attribute of key "type" is `type_`.
-    return [getattr(value, name, None) if hasattr(value, name)
-            else getattr(value, name + "_", None) for name in names]
+_getters = {}
+
+
+def fields_of(cls):
+    """A function giving the field values of a node of class `cls`; None
+    for values that are not nodes."""
+    names = getattr(cls, "fields", None)
+    if not isinstance(names, list) or not names:
+        _getters[cls] = None
+    else:
+        # `fields` names generic's keys; the attribute of key "type" is `type_`.
+        get = operator.attrgetter(*(name if hasattr(cls, name) else name + "_"
+                                    for name in names))
+        _getters[cls] = get if len(names) > 1 else lambda node: (get(node),)
+    return _getters[cls]
 
 
 def nodes_in(items):
-    for item in items:
-        if isinstance(item, list):
-            yield from nodes_in(item)
-        elif hasattr(item, "accept"):
-            yield item
+    """The nodes in `items` and in the lists it nests, without recursion: the
+    small stack has no room for a generator per level."""
+    stack = [iter(items)]
+    while stack:
+        for item in stack[-1]:
+            if isinstance(item, list):
+                stack.append(iter(item))
+                break
+            if hasattr(item, "accept"):
+                yield item
+        else:
+            stack.pop()
 
 
 def write_batch(f, inputs):
@@ -273,7 +365,26 @@ class Mutator:
         count = min(count, MAX_OPENERS // max(openers, 1), self.max_size // len(piece))
         return data[:end] + piece * count + data[end:]
 
-    MUTATIONS = ("flip", "splice", "duplicate", "delete", "insert", "truncate", "repeat")
+    def unterminated(self, data):
+        """One opener repeated after a heredoc or string left open, as the
+        whole input or inserted into the file."""
+        piece = self.random.choice(UNTERMINATED)
+        piece += self.random.choice(NESTING) * self.nesting_depth()
+        piece += self.random.choice(AFTER_NESTING)
+        if self.random.random() < 0.3:
+            return b"<?php " + piece
+        at = self.random.randint(0, len(data))
+        return data[:at] + piece + data[at:]
+
+    def nesting_depth(self):
+        """Shallow and deep alike: half uniform up to the cap, half spread
+        evenly over its orders of magnitude."""
+        if self.random.random() < 0.5:
+            return self.random.randint(1, MAX_OPENERS)
+        return int(MAX_OPENERS ** self.random.random())
+
+    MUTATIONS = ("flip", "splice", "duplicate", "delete", "insert", "truncate", "repeat",
+                 "unterminated")
 
     def next(self):
         data = self.pick()
@@ -461,8 +572,17 @@ class Fuzzer:
 
 
 def crash_signature(what, log):
-    """The sanitizer's summary line, so one fault is reported once."""
+    """The sanitizer's summary line, so one fault is reported once. A stack
+    overflow's summary names whichever frame ran out, often one of the
+    sanitizer's; the source file of this tree that most of its frames are in
+    is the recursion, and what repeats."""
     for line in log.splitlines():
+        if line.startswith("SUMMARY:") and "stack-overflow" in line:
+            frames = re.findall(r"^ +#\d+ 0x[0-9a-f]+ in .* (%s/\S+):\d+" % re.escape(ROOT),
+                                log[:log.index(line)], re.MULTILINE)
+            if frames:
+                recursion = collections.Counter(frames).most_common(1)[0][0]
+                return "stack-overflow in " + os.path.relpath(recursion, ROOT)
         if line.startswith("SUMMARY:") or "panicked at" in line:
             return line
     return what

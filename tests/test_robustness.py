@@ -282,8 +282,9 @@ def test_fuzzer_inputs_repeat_by_seed_and_pass_its_checks():
     inputs = [runs[0].next() for _ in range(150)]
     assert [runs[1].next() for _ in range(150)] == inputs
     assert len(set(inputs)) > 100
+    small_stack = fuzz.SmallStack()
     for data in inputs:
-        assert fuzz.check(zarnu, data.decode("utf-8")) is None
+        assert fuzz.check(zarnu, data.decode("utf-8"), small_stack) is None
 
 
 def test_fuzzer_only_parses_results_too_big_to_walk():

@@ -1,8 +1,8 @@
 // Visitor walk: calls the visitor on the node, then walks the fields in
 // declaration order, pre-order. A value with an `accept` attribute is a node
 // and walks itself; lists are looked into at every depth, as generic() does;
-// anything else is a leaf. Our own nodes are walked directly, without the attribute lookup
-// and call, while their class still has its own `accept`.
+// anything else is a leaf. Our own nodes are walked directly, without the
+// attribute lookup and call, while their class still has its own `accept`.
 #include <array>
 #include <memory>
 #include <string>
@@ -11,13 +11,10 @@
 #include "ast/slots.h"
 #include "lib/args.h"
 #include "lib/errors.h"
-#include "lib/native_stack.h"
 
 namespace zarnu::ast {
 
 namespace {
-
-constexpr const char* kWhere = " while calling a Python object";
 
 const Signature& accept_signature(size_t cls) {
   static const char* const names[] = {"visitor"};
@@ -42,7 +39,7 @@ int visit(PyObject* value, PyObject* visitor);
 
 int visit_list(PyObject* list, PyObject* visitor) {
   CallDepth depth;
-  if (!depth || !native_stack_enter(kWhere)) return -1;
+  if (!depth) return -1;
   Ref hold = Ref::borrow(list);
   const Py_ssize_t start_length = PyList_GET_SIZE(list);
   for (Py_ssize_t i = 0; i < start_length; ++i) {
@@ -72,7 +69,6 @@ int visit(PyObject* value, PyObject* visitor) {
 
 // The visitor on `node`, then its fields; -1 with an exception set.
 int walk_node(size_t cls, PyObject* node, PyObject* visitor) {
-  if (!native_stack_enter(kWhere)) return -1;
   Ref result = Ref::steal(PyObject_CallOneArg(visitor, node));
   if (!result) {
     on_failure();
@@ -119,6 +115,9 @@ PyObject* node_accept(size_t cls, PyObject* self, PyObject* const* args,
       return nullptr;
     }
     if (!check_receiver(cls, self)) return nullptr;
+    // Called by caller code, the walk may already be deep: a caller's node
+    // whose accept calls ours, and so on.
+    if (!native_stack_enter(kCallWhere)) return nullptr;
     Ref hold = Ref::borrow(self), hold_visitor = Ref::borrow(visitor);
     if (walk_node(cls, self, visitor) < 0) return nullptr;
     Py_RETURN_NONE;

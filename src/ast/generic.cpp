@@ -11,7 +11,6 @@
 #include "ast/slots.h"
 #include "lib/args.h"
 #include "lib/errors.h"
-#include "lib/native_stack.h"
 
 namespace zarnu::ast {
 
@@ -141,11 +140,9 @@ Ref node_pair(size_t cls, PyObject* self, Flag flag);
 // Converted form of one value, or NULL with an exception set.
 Ref convert(PyObject* value, Flag flag);
 
-constexpr const char* kWhere = " while calling a Python object";
-
 Ref convert_list(PyObject* list, Flag flag) {
   CallDepth depth;
-  if (!depth || !native_stack_enter(kWhere)) return Ref();
+  if (!depth) return Ref();
   Ref hold = Ref::borrow(list);
   const Py_ssize_t start_length = PyList_GET_SIZE(list);
   Ref out = expect_object(PyList_New(0));
@@ -182,7 +179,6 @@ void store(PyObject* dict, PyObject* key, PyObject* value) {
 
 // (class name, field dict) of a node of class `cls`; new reference or NULL.
 Ref node_pair(size_t cls, PyObject* self, Flag flag) {
-  if (!native_stack_enter(kWhere)) return Ref();
   const ClassDesc& desc = describe(cls);
   const ClassStrs& strs = class_strs(cls);
   Ref dict = expect_object(PyDict_New());
@@ -220,6 +216,9 @@ PyObject* node_generic(size_t cls, PyObject* self, PyObject* const* args,
     if (!check_receiver(cls, self)) return nullptr;
     Flag flag;
     if (!convert_flag(with_lineno, flag)) return nullptr;
+    // Called by caller code, the walk may already be deep: a caller's node
+    // whose generic calls ours, and so on.
+    if (!native_stack_enter(kCallWhere)) return nullptr;
     Ref hold = Ref::borrow(self);
     return node_pair(cls, self, flag).release();
   });

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "lib/args.h"
+#include "lib/native_stack.h"
 
 namespace zarnu::ast {
 
@@ -60,12 +61,22 @@ enum class WalkMethod { Accept, Generic };
 // method must be looked up and called like any caller object's.
 int native_class(PyObject* obj, WalkMethod method);
 
+// The message end of a walk's RecursionError, as the method call that a
+// level of the walk stands for would give it.
+inline constexpr const char* kCallWhere = " while calling a Python object";
+
 // Counts one level of a walk against the interpreter's recursion limit, as
-// the method call it stands for would: false (RecursionError set) when the
-// limit is reached. Released at scope exit, also when a Panic unwinds.
+// the method call it stands for would, and checks the thread's real stack:
+// false (RecursionError set) when either runs out. Released at scope exit,
+// also when a Panic unwinds.
 class CallDepth {
  public:
-  CallDepth() : entered_(Py_EnterRecursiveCall(" while calling a Python object") == 0) {}
+  CallDepth() : entered_(Py_EnterRecursiveCall(kCallWhere) == 0) {
+    if (entered_ && !native_stack_enter(kCallWhere)) {
+      Py_LeaveRecursiveCall();
+      entered_ = false;
+    }
+  }
   ~CallDepth() {
     if (entered_) Py_LeaveRecursiveCall();
   }

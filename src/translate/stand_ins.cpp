@@ -26,31 +26,32 @@ bool is_name_char(char c) {
 }
 
 bool is_cast_name(std::string_view word) {
+  constexpr size_t kLongest = 7;
+  if (word.size() > kLongest) return false;
+  char lowered[kLongest];
+  for (size_t i = 0; i < word.size(); ++i) {
+    const char c = word[i];
+    lowered[i] = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+  }
+  const std::string_view key(lowered, word.size());
   for (std::string_view name : kCastNames) {
-    if (word.size() != name.size()) continue;
-    bool same = true;
-    for (size_t i = 0; same && i < word.size(); ++i) {
-      char c = word[i];
-      if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-      same = c == name[i];
-    }
-    if (same) return true;
+    if (key == name) return true;
   }
   return false;
 }
 
-// Where the name ending just before `end` starts, when it is a cast name
-// (white space may come between, as it may before "::"); npos otherwise.
-size_t cast_name_before(std::string_view text, size_t end, bool skip_blanks) {
+// The cast name that ends just before `end` (white space may come between,
+// as it may before "::"), as a part of `text`; empty when there is none.
+std::string_view cast_name_before(std::string_view text, size_t end, bool skip_blanks) {
   while (skip_blanks && end > 0 &&
          (text[end - 1] == ' ' || text[end - 1] == '\t' || text[end - 1] == '\n' ||
           text[end - 1] == '\r')) {
     --end;
   }
   size_t start = end;
-  while (start > 0 && end - start < 8 && is_name_char(text[start - 1])) --start;
-  if (start > 0 && is_name_char(text[start - 1])) return std::string_view::npos;
-  return is_cast_name(text.substr(start, end - start)) ? start : std::string_view::npos;
+  while (start > 0 && is_name_char(text[start - 1])) --start;
+  const std::string_view word = text.substr(start, end - start);
+  return is_cast_name(word) ? word : std::string_view();
 }
 
 // Calls `found(offset)` for each occurrence of `c` in `text`.
@@ -72,22 +73,23 @@ void each_byte(std::string_view text, char c, F&& found) {
 bool with_stand_ins(std::string_view text, std::string& out) {
   if (text.empty()) return false;
   std::vector<size_t> nuls;
-  std::vector<std::pair<size_t, size_t>> names;  // start, end
+  std::vector<std::string_view> names;
   each_byte(text, '\0', [&](size_t at) { nuls.push_back(at); });
   each_byte(text, ':', [&](size_t at) {
     if (at + 1 >= text.size() || text[at + 1] != ':') return;
-    const size_t start = cast_name_before(text, at, true);
-    if (start != std::string_view::npos) names.emplace_back(start, at);
+    const std::string_view name = cast_name_before(text, at, true);
+    if (!name.empty()) names.push_back(name);
   });
   each_byte(text, '\\', [&](size_t at) {
-    const size_t start = cast_name_before(text, at, false);
-    if (start != std::string_view::npos) names.emplace_back(start, at);
+    const std::string_view name = cast_name_before(text, at, false);
+    if (!name.empty()) names.push_back(name);
   });
   if (nuls.empty() && names.empty()) return false;
   out.assign(text);
   for (size_t at : nuls) out[at] = kNulStandIn;
-  for (auto [start, end] : names) {
-    for (size_t i = start; i < end && is_name_char(out[i]); ++i) out[i] = kNameStandIn;
+  for (std::string_view name : names) {
+    out.replace(static_cast<size_t>(name.data() - text.data()), name.size(), name.size(),
+                kNameStandIn);
   }
   return true;
 }

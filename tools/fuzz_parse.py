@@ -47,6 +47,12 @@ TOKENS = [
 # seconds to minutes (interruptible, but over the watchdog's limit); the
 # repeating mutations stay below this count so a run keeps finding new things.
 MAX_OPENERS = 2000
+# Recovering from a long run of one repeated span takes tree-sitter time that
+# grows with the square of the run ("$=>@" 800 times: 1 s in a release build,
+# several under ASan), a known cost of the core's error recovery and not a
+# hang; runs stay below this many bytes so that they do not reach the
+# watchdog's limit.
+MAX_REPEATED_BYTES = 1500
 OPENERS = (b"{", b"(", b"[", b'"', b"<<<", b"namespace", b"yield")
 # A heredoc or string left open, then one opener many times over: the shapes
 # that drove tree-sitter's stack merging, and the interpolations nested in
@@ -367,7 +373,8 @@ class Mutator:
             return data
         count = int(self.random.expovariate(1 / 300)) + 2
         openers = sum(piece.count(o) for o in OPENERS)
-        count = min(count, MAX_OPENERS // max(openers, 1), self.max_size // len(piece))
+        count = min(count, MAX_OPENERS // max(openers, 1),
+                    max(MAX_REPEATED_BYTES // len(piece), 2), self.max_size // len(piece))
         return data[:end] + piece * count + data[end:]
 
     def unterminated(self, data):

@@ -346,6 +346,29 @@ def test_fuzzer_nests_openers_shallow_and_deep_within_the_cap():
     assert min(depths) < 10 and sum(depth > 1000 for depth in depths) > 30
 
 
+def longest_periodic_run(data, longest_period=8):
+    longest = 0
+    for period in range(1, longest_period + 1):
+        run = 0
+        for i in range(len(data) - period):
+            run = run + 1 if data[i] == data[i + period] else 0
+            longest = max(longest, run + period)
+    return longest
+
+
+def test_fuzzer_keeps_runs_short_across_mutations_and_generations():
+    """The core's error recovery takes time with the square of a run of one
+    repeated span, so runs made by several repeats, in one input or its
+    ancestors, must stay under the cap together: two runs of "->@" stacked
+    into 2,900 bytes took two parses 14 s under ASan."""
+    fuzz, seeds = load_fuzzer()
+    mutator = fuzz.Mutator(1, seeds, 100_000)
+    mutator.MUTATIONS = ("repeat", "splice", "flip")  # openers nest far deeper on purpose
+    runs = [longest_periodic_run(mutator.next()) for _ in range(1500)]
+    assert max(runs) <= fuzz.MAX_REPEATED_BYTES + 8
+    assert sum(run > fuzz.MAX_REPEATED_BYTES // 2 for run in runs) > 10
+
+
 @pytest.mark.parametrize("top", ["__interceptor_strlen ../sanitizer_common.inc:387",
                                  "PyUnicode_New Objects/unicodeobject.c:1425"])
 def test_fuzzer_reports_a_stack_overflow_by_its_recursion(top):

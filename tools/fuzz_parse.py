@@ -50,8 +50,9 @@ MAX_OPENERS = 2000
 # Recovering from a long run of one repeated span takes tree-sitter time that
 # grows with the square of the run ("$=>@" 800 times: 1 s in a release build,
 # several under ASan), a known cost of the core's error recovery and not a
-# hang; runs stay below this many bytes so that they do not reach the
-# watchdog's limit.
+# hang. An input holds at most this many bytes of repeated runs, however many
+# mutations and generations made them ("->@" 500 times: 0.3 s in release, 2 s
+# under ASan), so that two parses stay well within the watchdog's limit.
 MAX_REPEATED_BYTES = 1500
 OPENERS = (b"{", b"(", b"[", b'"', b"<<<", b"namespace", b"yield")
 # A heredoc or string left open, then one opener many times over: the shapes
@@ -313,8 +314,14 @@ class Mutator:
         self.max_size = max_size
         self.cache = {}
         self.grown = []  # earlier outputs, mutated again for deeper changes
+        # Bytes the input being built holds in runs made by `repeat`, its
+        # ancestors' and splice partners' included: runs stacked by later
+        # mutations cost the core as much as one long run.
+        self.repeated = 0
 
     def pick(self):
+        """A seed file or an earlier output, and how many bytes of repeated
+        runs it already holds."""
         if self.grown and self.random.random() < 0.3:
             return self.random.choice(self.grown)
         path = self.random.choice(self.paths)
@@ -323,7 +330,7 @@ class Mutator:
                 self.cache.clear()
             with open(path, "rb") as f:
                 self.cache[path] = f.read()
-        return self.cache[path]
+        return self.cache[path], 0
 
     def span(self, data):
         if not data:
@@ -343,7 +350,8 @@ class Mutator:
         return bytes(data)
 
     def splice(self, data):
-        other = self.pick()
+        other, repeated = self.pick()
+        self.repeated += repeated
         return data[:self.random.randint(0, len(data))] + other[self.random.randint(0, len(other)):]
 
     def duplicate(self, data):
@@ -374,7 +382,11 @@ class Mutator:
         count = int(self.random.expovariate(1 / 300)) + 2
         openers = sum(piece.count(o) for o in OPENERS)
         count = min(count, MAX_OPENERS // max(openers, 1),
-                    max(MAX_REPEATED_BYTES // len(piece), 2), self.max_size // len(piece))
+                    (MAX_REPEATED_BYTES - self.repeated) // len(piece),
+                    self.max_size // len(piece))
+        if count < 1:
+            return data
+        self.repeated += count * len(piece)
         return data[:end] + piece * count + data[end:]
 
     def unterminated(self, data):
@@ -399,15 +411,15 @@ class Mutator:
                  "unterminated")
 
     def next(self):
-        data = self.pick()
+        data, self.repeated = self.pick()
         for _ in range(self.random.randint(1, 4)):
             data = getattr(self, self.random.choice(self.MUTATIONS))(data)
         data = data[:self.max_size]
         if self.random.random() < 0.1:
             if len(self.grown) >= 512:
-                self.grown[self.random.randrange(512)] = data
+                self.grown[self.random.randrange(512)] = data, self.repeated
             else:
-                self.grown.append(data)
+                self.grown.append((data, self.repeated))
         # The parser takes text; invalid UTF-8 becomes U+FFFD, so the file
         # written for a failure is exactly what was parsed.
         return data.decode("utf-8", "replace").encode("utf-8")
